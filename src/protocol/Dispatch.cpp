@@ -1,0 +1,76 @@
+#include "protocol/Dispatch.hpp"
+
+#include "protocol/Connection.hpp"
+
+#include <algorithm>
+#include <array>
+
+// Handler owners: include your header here and put your handler in your row.
+
+namespace zd {
+namespace {
+
+constexpr std::array<DispatchRow, 12> rows{{
+    {"Settings", CommandMatch::WholeLine, 0, 0, nullptr},
+    {"Exists=", CommandMatch::Prefix, 8, 260, nullptr},
+    {"Scheduled=", CommandMatch::Prefix, 11, ToEnd, nullptr},
+    {"WriteTag=", CommandMatch::Prefix, 10, ToEnd, nullptr},
+    {"GetPLG=", CommandMatch::Prefix, 8, 260, nullptr},
+    {"WritePLG=", CommandMatch::Prefix, 0, 0, nullptr},
+    {"WriteVT=", CommandMatch::Prefix, 9, 260, nullptr},
+    {"WritePL=", CommandMatch::Prefix, 9, 260, nullptr},
+    {"FileCheck=", CommandMatch::Prefix, 11, 7, nullptr},
+    {"FileHint=", CommandMatch::Prefix, 10, 260, nullptr},
+    {"Categories", CommandMatch::WholeLine, 0, 0, nullptr},
+    {"Search=", CommandMatch::Prefix, 8, 1023, nullptr},
+}};
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) noexcept
+{
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+} // namespace
+
+std::span<const DispatchRow> DispatchTable() noexcept
+{
+    return rows;
+}
+
+const DispatchRow* FindCommand(std::string_view line) noexcept
+{
+    for (const auto& row : rows) {
+        const bool match = row.match == CommandMatch::WholeLine
+            ? SameTextIgnoringCase(line, row.word)
+            : SameTextIgnoringCase(line.substr(0, row.word.size()), row.word);
+        if (match)
+            return &row;
+    }
+    return nullptr;
+}
+
+std::string_view CommandArgument(const DispatchRow& row, std::string_view line) noexcept
+{
+    if (row.argumentFirst == 0 || row.argumentFirst > line.size())
+        return {};
+    return line.substr(row.argumentFirst - 1, row.argumentMax);
+}
+
+std::string UnknownCommandReply(std::string_view line)
+{
+    return "What> " + std::string(line.substr(0, 20));
+}
+
+void DispatchCommand(Session& session, std::string_view line)
+{
+    const DispatchRow* row = FindCommand(line);
+    if (row == nullptr || row->handler == nullptr) {
+        session.connection.WriteLine(UnknownCommandReply(line));
+        return;
+    }
+    row->handler(session, CommandArgument(*row, line));
+}
+
+} // namespace zd
