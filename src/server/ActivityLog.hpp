@@ -1,0 +1,41 @@
+#pragma once
+
+#include <ctime>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zd {
+
+// The activity log: lines oldest first, each "<short date>,hh:nn:ss <text>".
+// Main thread only.
+class ActivityLog {
+public:
+    // Appends a line, then removes the oldest while there are more than
+    // maxEntries. The echo (if set) sees every appended line. noexcept apart
+    // from allocation and the echo.
+    void Append(std::string line, std::size_t maxEntries);
+
+    // Builds a line from the local time and the short date picture (a
+    // picture such as "dd/MM/yyyy"; see FormatDatePicture). noexcept apart
+    // from allocation.
+    static std::string FormatLine(std::string_view shortDatePicture, const std::tm& local,
+                                  std::string_view text);
+
+    const std::deque<std::string>& Lines() const noexcept { return lines_; }
+    void Clear() noexcept { lines_.clear(); }
+
+    // Writes the lines as 8-bit text, each ended by CR LF, replacing the
+    // file. Throws FileError when the file cannot be written.
+    void SaveTo(const std::string& path) const;
+
+    // Called with each appended line (headless: standard output).
+    std::function<void(const std::string&)> Echo;
+
+private:
+    std::deque<std::string> lines_;
+};
+
+} // namespace zd

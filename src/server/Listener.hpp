@@ -1,0 +1,96 @@
+#pragma once
+
+#include "protocol/Connection.hpp"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zd {
+
+class TContextData;
+
+// One accepted connection as the listener keeps it: the connection, its
+// session record (the "attachment") and its thread.
+class ServedConnection {
+public:
+    explicit ServedConnection(int fd) : connection(fd) {}
+
+    Connection connection;
+
+    // The attached session record, or null once detached. Thread-safe.
+    std::shared_ptr<TContextData> Data() const;
+    void Attach(std::shared_ptr<TContextData> data);
+    // Detaches the record and returns it (null when already detached), so
+    // that exactly one caller runs the session end. Thread-safe.
+    std::shared_ptr<TContextData> Detach();
+
+private:
+    mutable std::mutex mutex_;
+    std::shared_ptr<TContextData> data_;
+};
+
+// The TCP listener: an accepting thread and one thread per connection.
+class Listener {
+public:
+    // Runs on the connection's own thread for its whole life; when it
+    // returns the connection is closed and forgotten.
+    using ServeHandler = std::function<void(const std::shared_ptr<ServedConnection>&)>;
+    // Called on the accepting thread when accepting fails.
+    using ErrorHandler = std::function<void(const std::exception&)>;
+
+    Listener() = default;
+    ~Listener(); // Stop() and CloseAll(), joins every thread
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    // Binds (with address reuse) and listens on the address ("" = all
+    // local addresses) and port, then starts accepting. Throws SocketError
+    // with the system's message on failure; already listening does nothing.
+    void Listen(const std::string& address, std::uint16_t port, ServeHandler serve,
+                ErrorHandler onError);
+
+    // Stops accepting and closes the listening socket; open connections stay.
+    // Main thread. noexcept.
+    void Stop() noexcept;
+    bool Listening() const noexcept { return listening_.load(); }
+    // The port actually bound (useful with port 0); 0 when not listening.
+    std::uint16_t BoundPort() const noexcept { return boundPort_.load(); }
+
+    // The number of open connections, from the listener's list under its lock.
+    std::size_t ConnectionCount() const;
+    // Shuts every open connection down (their threads then end). noexcept.
+    void CloseAll() noexcept;
+    // Joins the threads of connections that ended. With wait true, waits for
+    // every connection thread; returns true when none is left. noexcept.
+    bool JoinFinished(bool wait = false) noexcept;
+    // Called (on the ending connection's thread) after each connection ends.
+    void SetOnConnectionEnded(std::function<void()> notify) { onEnded_ = std::move(notify); }
+
+private:
+    struct Served {
+        std::shared_ptr<ServedConnection> served;
+        std::thread thread;
+        std::atomic<bool> finished{false};
+    };
+
+    void AcceptLoop();
+
+    int listenFd_ = -1;
+    int wakeFd_[2] = {-1, -1};
+    std::thread acceptThread_;
+    std::atomic<bool> listening_{false};
+    std::atomic<std::uint16_t> boundPort_{0};
+    ServeHandler serve_;
+    ErrorHandler onError_;
+    std::function<void()> onEnded_;
+    mutable std::mutex mutex_;
+    std::list<Served> connections_;
+};
+
+} // namespace zd

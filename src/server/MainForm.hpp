@@ -1,0 +1,196 @@
+#pragma once
+
+#include "server/ActivityLog.hpp"
+#include "server/ConnectedList.hpp"
+#include "server/Folders.hpp"
+#include "server/Listener.hpp"
+#include "server/LocaleFormats.hpp"
+#include "server/MainThread.hpp"
+#include "server/OptionsPage.hpp"
+#include "server/TContextData.hpp"
+#include "server/UserList.hpp"
+#include "server/UsersPage.hpp"
+#include "server/WindowState.hpp"
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zd {
+
+class InstanceLock;
+class RestoreSignal;
+
+// How the program was started.
+struct StartOptions {
+    std::string ProgramFolder;       // see Folders
+    std::optional<std::string> ListenAddress; // --listen: bind here for this run
+    std::optional<std::uint16_t> ListenPort;  // --listen with a port
+    bool Headless = true;
+};
+
+// A message dialog's content: a title, a main text and a detail text.
+struct MessageDialog {
+    std::string Title;
+    std::string Text;
+    std::string Detail;
+};
+
+// The main window object: owns the settings (through the Options page), the
+// users, the connected-users list, the activity log, the listener and the
+// timer, and runs start-up, the periodic check and shutdown.
+//
+// Unless stated otherwise its operations run on the main thread; connection
+// threads use LogEvent, RunOnMainThread, DropSession, the page readers and
+// the folders directly, and everything else inside RunOnMainThread.
+class MainForm {
+public:
+    // The per-connection command handler; the listener calls it again and
+    // again on the connection's thread until the connection is closed.
+    using CommandHandler = std::function<void(MainForm&, Connection&, TContextData&)>;
+
+    static constexpr std::chrono::milliseconds kTimerInterval{2000};
+    static constexpr std::chrono::milliseconds kFirstTickWithoutUsers{500};
+
+    // FormCreate: folders, catalogue binding, caption. Installs the default
+    // command handler (reads lines, closes at the read time-out).
+    MainForm(MainThread& mainThread, StartOptions options);
+    ~MainForm();
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+
+    // The start-up sequence; false when the process must end (another copy
+    // of this installation runs). noexcept apart from allocation.
+    bool StartServer();
+    // Listens on Port (or --listen) on all local addresses; on failure
+    // unticks "Enable Server", logs and shows the message. noexcept apart
+    // from allocation.
+    void ActivateListener();
+    // Stops listening and forgets the listener's bindings. noexcept.
+    void StopListening() noexcept;
+    bool Listening() const noexcept { return listener_.Listening(); }
+    // The port the listener is bound to (0 when closed).
+    std::uint16_t BoundPort() const noexcept { return listener_.BoundPort(); }
+    // The periodic check (timer tick).
+    void CheckTime();
+    // Shutdown: timer off, connections dropped, listener closed, settings
+    // saved, accounts freed. Safe to call twice.
+    void FormClose();
+
+    // Any thread.
+    const Folders& GetFolders() const noexcept { return folders_; }
+    const std::string& ProgramFolder() const noexcept { return folders_.ProgramFolder; }
+    const std::string& RootFolder() const noexcept { return folders_.RootFolder; }
+    const std::string& EngineFolder() const noexcept { return folders_.EngineFolder; }
+    const std::string& DataFolder() const noexcept { return folders_.DataFolder; }
+    const StartOptions& Options() const noexcept { return options_; }
+    OptionsPage& Page() noexcept { return optionsPage_; }
+    const OptionsPage& Page() const noexcept { return optionsPage_; }
+    MainThread& Main() noexcept { return mainThread_; }
+    const std::string& LocalAddress() const noexcept { return localAddress_; }
+    const LocaleFormats& Locale() const noexcept { return localeFormats_; }
+    // The translated program title "ZO Davizi".
+    const std::string& ProgramTitle() const noexcept { return programTitle_; }
+
+    // Runs the work on the main thread and waits (see MainThread).
+    template <class Work>
+    auto RunOnMainThread(Work&& work) { return mainThread_.RunOnMainThread(std::forward<Work>(work)); }
+
+    // Appends a line to the activity log; any thread. Dropped while the
+    // timer is off (start-up, a running check, shutdown). noexcept.
+    void LogEvent(std::string_view text) noexcept;
+    ActivityLog& Log() noexcept { return log_; }
+    // "Save Log": throws FileError. "Clear Log": noexcept.
+    void SaveLog(const std::string& path) const { log_.SaveTo(path); }
+    void ClearLog() noexcept { log_.Clear(); }
+
+    // Users (main thread).
+    UserList& Users() noexcept { return users_; }
+    UsersPage& UsersScreen() noexcept { return usersPage_; }
+    std::shared_ptr<TUser> FindUser(std::string_view login) const noexcept { return users_.FindUser(login); }
+    void CommitShownUser() noexcept { usersPage_.CommitShownUser(); }
+
+    // Connected-users list (main thread).
+    ConnectedList& Connected() noexcept { return connected_; }
+    void AddSessionEntry(const std::shared_ptr<TContextData>& context, const TUser& user);
+    int FindSessionEntry(const TContextData& context) const noexcept;
+    void RemoveEntry(int index);
+    std::shared_ptr<TContextData> FindSessionByLogin(std::string_view login) const noexcept;
+    void DisconnectEntry(int index);
+    void DisconnectAll();
+    void UpdateTrayStatus();
+    WindowState& Window() noexcept { return window_; }
+
+    // Connections.
+    void SetCommandHandler(CommandHandler handler);
+    // Runs the session end for the context, then closes its connection;
+    // errors are ignored. Any thread. noexcept.
+    void DropSession(TContextData& context) noexcept;
+    // The session end of a connection (nothing when its record is already
+    // detached). Any thread. noexcept.
+    void TCPServerDisconnect(ServedConnection& served) noexcept;
+    // A connection's error: logged; a preview stream is dropped. noexcept.
+    void TCPServerException(ServedConnection& served, const std::exception& error) noexcept;
+    // An error of the accepting thread: logged. noexcept.
+    void TCPServerListenException(const std::exception& error) noexcept;
+    // Open connections, from the listener's list under its lock. Any thread.
+    std::size_t OpenConnectionCount() const { return listener_.ConnectionCount(); }
+
+    // Hooks for the pieces that plug into the session end and the lists.
+    struct Hooks {
+        // Restores the playlist the user left half-saved; returns the message
+        // to log ("File restored", "Restore attempt failed") when it restored
+        // something or failed, nullopt when nothing was open.
+        std::function<std::optional<std::string>(MainForm&, TUser&)> RestorePlaylist;
+        // Closes the preview stream of a stream connection.
+        std::function<void(MainForm&, TContextData&)> ClosePreviewStream;
+        // Drops every preview stream of the account, highest slot first.
+        std::function<void(MainForm&, const std::shared_ptr<TUser>&)> DropUserPreviews;
+        // The context of a player's connection (for "Disconnect" on a stream entry).
+        std::function<std::shared_ptr<TContextData>(TPlayer*)> PlayerContext;
+        // Rewrites the scheduler's connected-users file with the list's texts.
+        std::function<void(MainForm&, const std::vector<std::string>&)> PublishConnectedUsers;
+        // Shows a message dialog; headless: title, text and detail on stderr.
+        std::function<void(const MessageDialog&)> ShowMessage;
+        // Sounds the beep of a second start; headless: BEL on stderr.
+        std::function<void()> Beep;
+    };
+    Hooks& GetHooks() noexcept { return hooks_; }
+
+    // The exit code the program ends with.
+    int ExitCode() const noexcept { return exitCode_; }
+
+private:
+    void ServeConnection(const std::shared_ptr<ServedConnection>& served);
+    void TCPServerConnect(const std::shared_ptr<ServedConnection>& served);
+    bool CheckSingleInstance();
+    void ShowMessage(const MessageDialog& dialog);
+
+    MainThread& mainThread_;
+    StartOptions options_;
+    Folders folders_;
+    std::string programTitle_;
+    OptionsPage optionsPage_;
+    UsersPage usersPage_;
+    UserList users_;
+    ConnectedList connected_;
+    ActivityLog log_;
+    WindowState window_;
+    LocaleFormats localeFormats_;
+    std::string localAddress_;
+    Hooks hooks_;
+    CommandHandler handler_;
+    std::unique_ptr<InstanceLock> instanceLock_;
+    std::unique_ptr<RestoreSignal> restoreSignal_;
+    Listener listener_;
+    int lastHour_ = 0;
+    int lastMinute_ = -1;
+    bool closed_ = false;
+    int exitCode_ = 0;
+};
+
+} // namespace zd
