@@ -1,0 +1,102 @@
+#include "common/Texts.hpp"
+
+#include "common/MarkedText.hpp"
+#include "common/Translate.hpp"
+
+namespace zd {
+
+std::string_view TrimText(std::string_view text) noexcept
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string AsciiLower(std::string_view text)
+{
+    std::string out(text);
+    for (auto& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return out;
+}
+
+void BreakAtChar(std::vector<std::string>& list, std::string_view text, char delimiter)
+{
+    // The delimiter is a single byte; in the single-byte code page and in
+    // UTF-8 no byte of a multi-byte character equals an ASCII delimiter, so
+    // stepping byte by byte keeps characters whole.
+    list.clear();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t at = text.find(delimiter, start);
+        if (at == std::string_view::npos) {
+            list.emplace_back(text.substr(start));
+            break;
+        }
+        list.emplace_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}
+
+TDashFields DashFields(std::string_view text)
+{
+    constexpr std::string_view separator = " - ";
+    constexpr std::size_t longest = 255;
+    TDashFields fields;
+    const std::size_t first = text.find(separator);
+    if (first == std::string_view::npos) {
+        fields.Second = std::string(text);
+        return fields;
+    }
+    fields.First = std::string(text.substr(0, first));
+    std::string_view rest = text.substr(first + separator.size());
+    const std::size_t second = rest.find(separator);
+    if (second != std::string_view::npos) {
+        fields.Third = std::string(TrimText(rest.substr(second + separator.size())).substr(0, longest));
+        rest = rest.substr(0, second);
+    }
+    fields.Second = std::string(rest.substr(0, longest));
+    return fields;
+}
+
+std::string BaseNameOf(std::string_view path)
+{
+    const bool marked = IsMarked(path);
+    std::string_view body = marked ? path.substr(1) : path;
+    const std::size_t slash = body.find_last_of("\\/:");
+    if (slash != std::string_view::npos)
+        body.remove_prefix(slash + 1);
+    const std::size_t dot = body.rfind('.');
+    if (dot != std::string_view::npos)
+        body = body.substr(0, dot);
+    if (marked)
+        return MarkIfHigh(body);
+    return std::string(body);
+}
+
+std::string TransitionName(std::int64_t milliseconds)
+{
+    if (milliseconds <= 0)
+        return {};
+    if (milliseconds <= 900)
+        return Tr("Cold");
+    if (milliseconds <= 1400)
+        return Tr("Short Fade");
+    if (milliseconds >= 4000)
+        return Tr("Long Fade");
+    return Tr("Fade");
+}
+
+bool IpMatches(std::string_view pattern, std::string_view ip) noexcept
+{
+    const std::size_t star = pattern.find('*');
+    if (star == std::string_view::npos)
+        return pattern == ip;
+    const std::string_view head = pattern.substr(0, star);
+    return ip.substr(0, head.size()) == head;
+}
+
+} // namespace zd

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zd {
+
+// Text helpers on 8-bit texts (plain or marked). noexcept apart from
+// allocation unless said.
+
+// Trims spaces and control characters (bytes up to 0x20) at both ends.
+std::string_view TrimText(std::string_view text) noexcept;
+
+// Lower-cases ASCII letters only.
+std::string AsciiLower(std::string_view text);
+
+// Clears the list and adds the pieces between single delimiters: ";a" gives
+// "" and "a"; "a;;b" gives "a", "" and "b"; "a;" gives only "a"; an empty
+// text gives no piece.
+void BreakAtChar(std::vector<std::string>& list, std::string_view text, char delimiter);
+
+// The fields of a text "A - B - C".
+struct TDashFields {
+    std::string First;
+    std::string Second;
+    std::string Third;
+};
+// No " - " gives First "" and Second the whole text; one gives First before
+// it and Second (up to 255 bytes) after it; a second " - " moves the trimmed
+// text after it (up to 255 bytes) into Third and cuts Second before it.
+TDashFields DashFields(std::string_view text);
+
+// The file name of a Windows-form or native path without folder and
+// extension; a marked path gives a marked (or plain, when ASCII) result.
+std::string BaseNameOf(std::string_view path);
+
+// The transition caption of a length in milliseconds through the message
+// catalogue: "" for 0 (or less), "Cold" up to 900, "Short Fade" up to 1400,
+// "Long Fade" from 4000 on, else "Fade".
+std::string TransitionName(std::int64_t milliseconds);
+
+// IP restriction test shared with the access rules: without "*" exact,
+// case-sensitive equality; with "*" the text before the first "*" must equal
+// the start of the address, anything may follow.
+bool IpMatches(std::string_view pattern, std::string_view ip) noexcept;
+
+} // namespace zd
