@@ -1,0 +1,280 @@
+#include "audio/TVRNFileStream.hpp"
+
+#include "audio/NativePath.hpp"
+#include "common/Error.hpp"
+#include "common/MarkedText.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace zd {
+
+namespace {
+
+enum class Lock { None, Read, Write };
+
+// The system's words for the usual causes.
+std::string ReasonOf(int error, const std::string& native)
+{
+    switch (error) {
+    case ENOENT: {
+        const auto slash = native.rfind('/');
+        struct stat st {};
+        const bool folderThere = slash == std::string::npos
+            || ::stat(native.substr(0, slash == 0 ? 1 : slash).c_str(), &st) == 0;
+        return folderThere ? "The system cannot find the file specified" : "The system cannot find the path specified";
+    }
+    case ENOTDIR: return "The system cannot find the path specified";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return "Access is denied";
+    case EAGAIN: return kFileInUseText;
+    default: return std::strerror(error);
+    }
+}
+
+[[noreturn]] void ThrowOpenError(bool create, std::string_view name, const std::string& reason)
+{
+    const std::string shown = MarkedToUtf8(name);
+    if (create)
+        throw FileError("EFCreateError", "Cannot create file \"" + shown + "\". " + reason);
+    throw FileError("EFOpenError", "Cannot open file \"" + shown + "\". " + reason);
+}
+
+flock WholeFile(short type)
+{
+    flock fl{};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 0;
+    fl.l_len = 0;
+    fl.l_pid = 0;
+    return fl;
+}
+
+// True when no other open file description holds a lock that conflicts with
+// one of the given type.
+bool NoConflict(int fd, short type)
+{
+    flock fl = WholeFile(type);
+    if (::fcntl(fd, F_OFD_GETLK, &fl) != 0)
+        return true; // locks not supported here: nothing to honour
+    return fl.l_type == F_UNLCK;
+}
+
+// Takes the lock; false when another holds a conflicting one.
+bool TakeLock(int fd, short type)
+{
+    flock fl = WholeFile(type);
+    if (::fcntl(fd, F_OFD_SETLK, &fl) == 0)
+        return true;
+    return !(errno == EAGAIN || errno == EACCES);
+}
+
+} // namespace
+
+TVRNFileStream::TVRNFileStream(std::string_view markedName, std::uint16_t mode)
+    : mode_(mode), name_(markedName)
+{
+    const bool create = mode == kModeCreate;
+    const unsigned access = create ? kOpenReadWrite : (mode & 0x0003u);
+    const unsigned share = create ? kShareExclusive : (mode & 0x00F0u);
+    if (access == 3)
+        ThrowOpenError(create, markedName, "The parameter is incorrect");
+    Lock lock = Lock::Write;
+    if (share == kShareDenyWrite)
+        lock = Lock::Read;
+    else if (share == kShareDenyNone)
+        lock = Lock::None;
+
+    const auto native = NativePathOf(markedName);
+    if (!native)
+        ThrowOpenError(create, markedName, "The system cannot find the path specified");
+    native_ = *native;
+
+    const bool wantRead = access != kOpenWrite;
+    const bool wantWrite = access != kOpenRead;
+    // A write lock needs a descriptor open for writing, a read lock one open
+    // for reading: open read-write where the lock needs it and fall back to
+    // the weaker lock the access allows when the file refuses.
+    const bool needRead = wantRead || lock == Lock::Read;
+    const bool needWrite = wantWrite || lock == Lock::Write;
+    const int flags = O_CLOEXEC | (create ? O_CREAT : 0);
+    auto openWith = [&](bool r, bool w) {
+        const int how = r && w ? O_RDWR : (w ? O_WRONLY : O_RDONLY);
+        return ::open(native_.c_str(), flags | how, 0666);
+    };
+    int fd = openWith(needRead, needWrite);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == ETXTBSY) && (needRead != wantRead || needWrite != wantWrite)) {
+        fd = openWith(wantRead, wantWrite);
+        if (fd >= 0)
+            lock = wantWrite ? Lock::Write : Lock::Read;
+    }
+    if (fd < 0)
+        ThrowOpenError(create, markedName, ReasonOf(errno, native_));
+
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        ThrowOpenError(create, markedName, "Access is denied");
+    }
+
+    // A writer is refused while any other lock is held, a reader while a
+    // write lock is held; the handle's own lock then keeps others out.
+    bool admitted = true;
+    switch (lock) {
+    case Lock::Write:
+        admitted = TakeLock(fd, F_WRLCK);
+        break;
+    case Lock::Read:
+        admitted = (!wantWrite || NoConflict(fd, F_WRLCK)) && TakeLock(fd, F_RDLCK);
+        break;
+    case Lock::None:
+        admitted = NoConflict(fd, wantWrite ? F_WRLCK : F_RDLCK);
+        break;
+    }
+    if (!admitted) {
+        ::close(fd);
+        ThrowOpenError(create, markedName, kFileInUseText);
+    }
+    if (create && ::ftruncate(fd, 0) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ThrowOpenError(create, markedName, ReasonOf(error, native_));
+    }
+    fd_ = fd;
+    canWrite_ = wantWrite;
+}
+
+std::unique_ptr<TVRNFileStream> TVRNFileStream::Create(std::string_view markedName, std::uint16_t mode)
+{
+    return std::make_unique<TVRNFileStream>(markedName, mode);
+}
+
+TVRNFileStream::~TVRNFileStream()
+{
+    Close();
+}
+
+TVRNFileStream::TVRNFileStream(TVRNFileStream&& other) noexcept
+    : fd_(other.fd_), mode_(other.mode_), canWrite_(other.canWrite_), position_(other.position_),
+      name_(std::move(other.name_)), native_(std::move(other.native_))
+{
+    other.fd_ = -1;
+}
+
+TVRNFileStream& TVRNFileStream::operator=(TVRNFileStream&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        mode_ = other.mode_;
+        canWrite_ = other.canWrite_;
+        position_ = other.position_;
+        name_ = std::move(other.name_);
+        native_ = std::move(other.native_);
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+void TVRNFileStream::Close() noexcept
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+std::size_t TVRNFileStream::Read(void* buffer, std::size_t count)
+{
+    if (fd_ < 0)
+        throw FileError("EReadError", "Stream read error");
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(position_));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError("EReadError", std::string("Stream read error: ") + std::strerror(errno));
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+        position_ += n;
+    }
+    return done;
+}
+
+void TVRNFileStream::ReadBuffer(void* buffer, std::size_t count)
+{
+    if (Read(buffer, count) != count)
+        throw FileError("EReadError", "Stream read error");
+}
+
+std::size_t TVRNFileStream::Write(const void* buffer, std::size_t count)
+{
+    if (fd_ < 0 || !canWrite_)
+        throw FileError("EWriteError", "Stream write error");
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(fd_, in + done, count - done, static_cast<off_t>(position_));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError("EWriteError", std::string("Stream write error: ") + std::strerror(errno));
+        }
+        done += static_cast<std::size_t>(n);
+        position_ += n;
+    }
+    return done;
+}
+
+std::int64_t TVRNFileStream::Seek(std::int64_t offset, Origin origin)
+{
+    std::int64_t base = 0;
+    if (origin == Origin::Current)
+        base = position_;
+    else if (origin == Origin::End)
+        base = Size();
+    const std::int64_t target = base + offset;
+    if (target < 0)
+        throw FileError("EStreamError", "Invalid stream position");
+    position_ = target;
+    return position_;
+}
+
+std::int64_t TVRNFileStream::Size() const
+{
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0)
+        throw FileError("EReadError", "Stream read error");
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+void TVRNFileStream::SetSize(std::int64_t size)
+{
+    if (fd_ < 0 || !canWrite_ || size < 0)
+        throw FileError("EWriteError", "Stream write error");
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+        throw FileError("EWriteError", std::string("Stream write error: ") + std::strerror(errno));
+    if (position_ > size)
+        position_ = size;
+}
+
+void TVRNFileStream::Flush()
+{
+    if (fd_ < 0)
+        throw FileError("EWriteError", "Stream write error");
+    if (canWrite_ && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+        throw FileError("EWriteError", std::string("Stream write error: ") + std::strerror(errno));
+}
+
+} // namespace zd
