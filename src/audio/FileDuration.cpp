@@ -2,6 +2,8 @@
 
 #include "audio/FileOps.hpp"
 #include "audio/TVRNFileStream.hpp"
+#include "audio/info/TMPEGInfo.hpp"
+#include "audio/info/TWAVInfo.hpp"
 
 #include <limits>
 
@@ -12,8 +14,8 @@ namespace {
 // The reader of each extension; the first matching row is used. A row
 // without a reader answers -1 until its reader is added here.
 const DurationRow kReaders[] = {
-    {{".mp3", ".mp2", ".mus", ".snd"}, false, nullptr},
-    {{".wav"}, false, nullptr},
+    {{".mp3", ".mp2", ".mus", ".snd"}, false, &MPEGDurationOf},
+    {{".wav"}, false, &WAVDurationOf},
     {{".ogg", ".opus"}, false, nullptr},
     {{".flac"}, false, nullptr},
     {{".ape", ".mac"}, false, nullptr},
