@@ -1,0 +1,115 @@
+#include "protocol/CommandSession.hpp"
+
+#include "common/Translate.hpp"
+#include "protocol/Connection.hpp"
+#include "protocol/ServerTls.hpp"
+#include "protocol/Session.hpp"
+#include "scheduler/SharedFiles.hpp"
+#include "server/MainForm.hpp"
+
+#include <chrono>
+#include <thread>
+
+namespace zd {
+namespace {
+
+constexpr std::chrono::milliseconds kPauseAfterTls{50};
+
+// A client line of the exchange; a read that timed out gives "".
+std::string ReadClientLine(Connection& connection)
+{
+    return ReadTrimmedLine(connection).value_or(std::string());
+}
+
+// What the main thread found for the name and password.
+struct AccessCheck {
+    std::shared_ptr<TUser> user;
+    AccessResult result = AccessResult::BadPassword;
+    std::string storedPassword;
+};
+
+const char* ReplyFor(AccessResult result) noexcept
+{
+    switch (result) {
+    case AccessResult::Accepted: return "OK";
+    case AccessResult::Disabled: return "Disabled";
+    case AccessResult::BadAddress: return "Bad IP";
+    case AccessResult::BadPassword: break;
+    }
+    return "Fail";
+}
+
+} // namespace
+
+void RunLoginExchange(Session& session)
+{
+    MainForm& form = session.form;
+    Connection& connection = session.connection;
+    TContextData& context = session.context;
+
+    if (IsSchedulerEditing()) {
+        connection.WriteLine("001");
+        form.LogEvent(Tr("Playlist editing in progress. Login denied"));
+        return;
+    }
+    connection.WriteLine("241");
+    const std::string clientInfo = ReadClientLine(connection);
+    if (clientInfo == "quit!")
+        return;
+    context.ClientInfo = clientInfo;
+
+    SwitchToTls(connection);
+    std::this_thread::sleep_for(kPauseAfterTls);
+    const std::string name = ReadClientLine(connection);
+    const std::string password = ReadClientLine(connection);
+
+    if (context.User) {
+        connection.WriteLine("Already logged in");
+        form.LogEvent(TrFormat("User %0:s already logged in", {name}));
+        return;
+    }
+
+    const std::string peer = connection.PeerAddress();
+    const AccessCheck check = form.RunOnMainThread([&] {
+        AccessCheck found;
+        found.user = form.FindUser(name);
+        found.result = CheckAccess(found.user.get(), password, peer);
+        if (found.user)
+            found.storedPassword = found.user->Password;
+        return found;
+    });
+
+    if (check.result == AccessResult::Accepted) {
+        context.IsStream = false;
+        context.User = check.user;
+        // The entry text starts with the stored login, so it is looked up by
+        // that (the name as sent may differ in letter case).
+        const std::string login = check.user->Login;
+        const std::shared_ptr<TContextData> older =
+            form.RunOnMainThread([&] { return form.FindSessionByLogin(login); });
+        if (older && older.get() != &context) {
+            std::string olderPeer;
+            if (const auto owner = older->Owner())
+                olderPeer = owner->connection.PeerAddress();
+            form.LogEvent(TrFormat("User %0:s already connected on IP %1:s. Disconnecting old connection.",
+                                   {name, olderPeer}));
+            form.DropSession(*older);
+        }
+        const std::shared_ptr<TContextData> self = context.shared_from_this();
+        form.RunOnMainThread([&] { form.AddSessionEntry(self, *check.user); });
+    }
+
+    const std::string reply = ReplyFor(check.result);
+    connection.WriteLine(reply);
+
+    if (check.result == AccessResult::Accepted) {
+        form.LogEvent(TrFormat("User %0:s connected on IP %1:s.", {name, peer}) + " " + context.ClientInfo);
+        return;
+    }
+    std::string line = TrFormat("Login attempt by user %0:s failed", {name});
+    if (check.user && check.result == AccessResult::BadPassword)
+        line += ". " + Tr("Password") + " \"" + password + "\"<>\"" + check.storedPassword + "\"";
+    form.LogEvent(line);
+}
+
+} // namespace zd

@@ -1,0 +1,64 @@
+#include "protocol/ServerTls.hpp"
+
+#include "common/Translate.hpp"
+#include "lib/openssl/SelfSignedCertificate.hpp"
+#include "lib/openssl/TlsContext.hpp"
+#include "lib/openssl/TlsStream.hpp"
+#include "protocol/Connection.hpp"
+#include "server/MainForm.hpp"
+
+#include <filesystem>
+#include <mutex>
+
+namespace zd {
+namespace {
+
+std::mutex contextMutex;
+std::shared_ptr<SSL_CTX> serverContext;
+
+} // namespace
+
+bool PrepareServerTls(const std::string& dataFolder)
+{
+    const std::string certFile = dataFolder + "cert.pem";
+    const std::string keyFile = dataFolder + "key.pem";
+    std::error_code error;
+    const bool made = !std::filesystem::exists(certFile, error) && !std::filesystem::exists(keyFile, error);
+    if (made)
+        MakeSelfSignedCertificate(certFile, keyFile, LocalHostName());
+    SslCtxPtr context = MakeServerTlsContext(certFile, keyFile);
+    std::lock_guard lock(contextMutex);
+    serverContext = std::shared_ptr<SSL_CTX>(context.release(), SslCtxFree{});
+    return made;
+}
+
+void PrepareServerTls(MainForm& form)
+{
+    if (PrepareServerTls(form.DataFolder())) {
+        // At start-up the log records nothing yet; the main loop runs this
+        // once the timer is on.
+        const std::string line = TrFormat("Created a self-signed certificate for %0:s in %1:s",
+                                          {LocalHostName(), form.DataFolder()});
+        form.Main().Post([&form, line] { form.LogEvent(line); });
+    }
+}
+
+std::shared_ptr<SSL_CTX> ServerTlsContext() noexcept
+{
+    std::lock_guard lock(contextMutex);
+    return serverContext;
+}
+
+void SwitchToTls(Connection& connection)
+{
+    if (connection.IsTls())
+        return;
+    const std::shared_ptr<SSL_CTX> context = ServerTlsContext();
+    if (!context)
+        throw TlsError("The server has no TLS certificate loaded");
+    const std::vector<std::byte> ahead = connection.TakeBufferedBytes();
+    connection.ReplaceStream(std::make_unique<TlsStream>(
+        context.get(), connection.Fd(), TlsStream::Role::Server, ahead, connection.ReadTimeout()));
+}
+
+} // namespace zd
