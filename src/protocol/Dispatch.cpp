@@ -1,6 +1,9 @@
 #include "protocol/Dispatch.hpp"
 
 #include "protocol/Connection.hpp"
+#include "protocol/PlaylistTransfer.hpp"
+#include "protocol/SettingsReply.hpp"
+#include "protocol/Upload.hpp"
 
 #include <algorithm>
 #include <array>
@@ -11,14 +14,14 @@ namespace zd {
 namespace {
 
 constexpr std::array<DispatchRow, 12> rows{{
-    {"Settings", CommandMatch::WholeLine, 0, 0, nullptr},
+    {"Settings", CommandMatch::WholeLine, 0, 0, &HandleSettings},
     {"Exists=", CommandMatch::Prefix, 8, 260, nullptr},
     {"Scheduled=", CommandMatch::Prefix, 11, ToEnd, nullptr},
     {"WriteTag=", CommandMatch::Prefix, 10, ToEnd, nullptr},
-    {"GetPLG=", CommandMatch::Prefix, 8, 260, nullptr},
-    {"WritePLG=", CommandMatch::Prefix, 0, 0, nullptr},
-    {"WriteVT=", CommandMatch::Prefix, 9, 260, nullptr},
-    {"WritePL=", CommandMatch::Prefix, 9, 260, nullptr},
+    {"GetPLG=", CommandMatch::Prefix, 8, 260, &HandleGetPlaylist},
+    {"WritePLG=", CommandMatch::Prefix, 0, 0, &HandleWritePlaylist},
+    {"WriteVT=", CommandMatch::Prefix, 9, 260, &HandleWriteVoiceTrack},
+    {"WritePL=", CommandMatch::Prefix, 9, 260, &HandleWritePlaylistFile},
     {"FileCheck=", CommandMatch::Prefix, 11, 7, nullptr},
     {"FileHint=", CommandMatch::Prefix, 10, 260, nullptr},
     {"Categories", CommandMatch::WholeLine, 0, 0, nullptr},

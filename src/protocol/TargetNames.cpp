@@ -1,12 +1,21 @@
 #include "protocol/TargetNames.hpp"
 
+#include "common/MarkedText.hpp"
+
 namespace zd {
 
 bool IsPlainFileName(std::string_view name) noexcept
 {
-    if (name.empty() || name == "." || name == "..")
+    try {
+        // Checked in the form the file layer will use, so that a marked
+        // name cannot hide a separator or a dot name.
+        const std::u16string wide = MarkedToWide(name);
+        if (wide.empty() || wide == u"." || wide == u"..")
+            return false;
+        return wide.find_first_of(std::u16string_view(u"\\/:\0", 4)) == std::u16string::npos;
+    } catch (...) {
         return false;
-    return name.find_first_of(std::string_view("\\/:\0", 4)) == std::string_view::npos;
+    }
 }
 
 std::string_view FileNamePart(std::string_view path) noexcept

@@ -1,0 +1,197 @@
+#include "protocol/Upload.hpp"
+
+#include "audio/FileOps.hpp"
+#include "audio/RetryOpen.hpp"
+#include "common/Error.hpp"
+#include "common/MarkedText.hpp"
+#include "common/Numbers.hpp"
+#include "common/Translate.hpp"
+#include "protocol/Connection.hpp"
+#include "protocol/TargetNames.hpp"
+#include "scheduler/SchedulerSettings.hpp"
+#include "server/TContextData.hpp"
+#include "server/TUser.hpp"
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace zd {
+namespace {
+
+std::string ErrorText(const std::exception& error)
+{
+    return ClassNameOf(error) + ": " + error.what();
+}
+
+// Restores the read time-out of the connection on every path.
+class TimeoutScope {
+public:
+    TimeoutScope(Connection& connection, std::chrono::milliseconds timeout) noexcept
+        : connection_(connection)
+    {
+        connection_.SetReadTimeout(timeout);
+    }
+    ~TimeoutScope() { connection_.SetReadTimeout(Connection::kDefaultReadTimeout); }
+    TimeoutScope(const TimeoutScope&) = delete;
+    TimeoutScope& operator=(const TimeoutScope&) = delete;
+
+private:
+    Connection& connection_;
+};
+
+void WriteLineIgnoringErrors(Connection& connection, std::string_view line) noexcept
+{
+    try {
+        connection.WriteLine(line);
+    } catch (...) {
+    }
+}
+
+struct Transfer {
+    std::string result;
+    std::int64_t written = 0;
+};
+
+// Reads and discards what is left of the announced bytes, so the next
+// command line is read where the client's next command starts.
+void Drain(Connection& connection, std::int64_t left, std::span<std::byte> buffer) noexcept
+{
+    try {
+        while (left > 0) {
+            const auto want = static_cast<std::size_t>(
+                std::min<std::int64_t>(left, static_cast<std::int64_t>(buffer.size())));
+            const auto got = connection.ReadSome(buffer.first(want));
+            if (got == 0)
+                return;
+            left -= static_cast<std::int64_t>(got);
+        }
+    } catch (...) {
+    }
+}
+
+// Receives `count` bytes and writes them to the file as they arrive.
+Transfer StreamToFile(Connection& connection, TVRNFileStream& file, std::int64_t count)
+{
+    Transfer transfer;
+    std::vector<std::byte> buffer(kUploadChunk);
+    std::int64_t received = 0;
+    while (received < count) {
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(count - received, static_cast<std::int64_t>(buffer.size())));
+        std::size_t got = 0;
+        try {
+            got = connection.ReadSome(std::span(buffer).first(want));
+        } catch (const std::exception& error) {
+            transfer.result = ErrorText(error);
+            return transfer;
+        }
+        if (got == 0) {
+            transfer.result = "0";
+            return transfer;
+        }
+        received += static_cast<std::int64_t>(got);
+        try {
+            file.Write(buffer.data(), got);
+        } catch (const std::exception& error) {
+            transfer.result = ErrorText(error);
+            transfer.written = -1;
+            Drain(connection, count - received, buffer);
+            return transfer;
+        }
+        transfer.written += static_cast<std::int64_t>(got);
+    }
+    transfer.result = "OK";
+    return transfer;
+}
+
+void LogFailure(CommandHost& host, const TUser& user, const std::string& target,
+                std::int64_t count, std::int64_t written, const std::string& result)
+{
+    host.Log(TrFormat("User %0:s attempt to save %1:s failed.", {user.Login, target})
+             + Format("%0:d/%1:d", {count, written}) + "\r\n     " + result);
+}
+
+} // namespace
+
+std::string UploadTargetPath(std::string_view folder, std::string_view name)
+{
+    return WideToMarked(MarkedToWide(folder) + MarkedToWide(name));
+}
+
+void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,
+                   std::string_view folder, std::string_view name)
+{
+    TimeoutScope timeout(connection, kUploadTimeout);
+    const std::string target = UploadTargetPath(folder, name);
+    const std::string backup = BackupPathOf(target);
+
+    const auto countLine = connection.ReadLine();
+    const std::int64_t count = countLine ? TextToIntDef0(*countLine) : 0;
+    if (count <= 0)
+        return;
+    if (!IsPlainFileName(name)) {
+        const std::string result = "Invalid file name";
+        WriteLineIgnoringErrors(connection, result);
+        LogFailure(host, user, target, -1, 0, result);
+        return;
+    }
+
+    DeleteFileMarked(backup);
+    bool keptBackup = false;
+    if (FileExistsMarked(target)) {
+        keptBackup = RenameFileMarked(target, backup);
+        if (!keptBackup) {
+            // Creating the target now would destroy the only copy of the
+            // previous file, so the upload is refused instead.
+            const std::string result = "EFCreateError: Cannot keep the existing file as " + backup;
+            WriteLineIgnoringErrors(connection, result);
+            LogFailure(host, user, target, -1, 0, result);
+            return;
+        }
+    }
+
+    Transfer transfer;
+    std::int64_t logged = count;
+    bool created = false;
+    if (auto file = OpenWideFileStreamRetry(target, kUploadCreateAttempts, kModeCreate)) {
+        created = true;
+        WriteLineIgnoringErrors(connection, "OK");
+        transfer = StreamToFile(connection, *file, count);
+        file->Close();
+    } else {
+        transfer.result = LastFileError();
+        logged = -1;
+    }
+    WriteLineIgnoringErrors(connection, transfer.result);
+
+    if (transfer.result == "OK") {
+        host.Log(TrFormat("User %0:s saved %1:s", {user.Login, std::string(name)}));
+        if (keptBackup)
+            DeleteFileMarked(backup);
+        return;
+    }
+    LogFailure(host, user, target, logged, transfer.written, transfer.result);
+    if (created)
+        DeleteFileMarked(target);
+    if (keptBackup)
+        RenameFileMarked(backup, target);
+}
+
+void HandleWriteVoiceTrack(Session& session, std::string_view name)
+{
+    if (!session.context.User)
+        return;
+    FormCommandHost host(session.form);
+    ReceiveUpload(host, session.connection, *session.context.User, VoiceTrackFolder(), name);
+}
+
+void HandleWritePlaylistFile(Session& session, std::string_view name)
+{
+    if (!session.context.User)
+        return;
+    FormCommandHost host(session.form);
+    ReceiveUpload(host, session.connection, *session.context.User, PlaylistWriteFolder(), name);
+}
+
+} // namespace zd
