@@ -1,0 +1,149 @@
+// vtclient: logs in to a ZO Davizi server (with the switch to TLS), then
+// sends each command and prints what comes back.
+
+#include "Client.hpp"
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using zd::vtclient::Client;
+using zd::vtclient::ClientCommand;
+using zd::vtclient::ClientCommands;
+using zd::vtclient::LoginOptions;
+
+constexpr std::chrono::milliseconds kQuiet{300};
+
+void Usage()
+{
+    std::cerr << "usage: vtclient [--host H] [--port P] --user U --password P [--client-info TEXT]\n"
+                 "                [--ca FILE] [--timeout MS] [COMMAND ...]\n"
+                 "Logs in (the credentials travel inside TLS), prints the login reply, then sends\n"
+                 "each COMMAND as one line and prints the reply. Subcommands:\n";
+    for (const ClientCommand& command : ClientCommands())
+        std::cerr << "  " << command.name << " " << command.usage << "\n";
+    std::cerr << "Exit code 0 only when the login reply is \"OK\" and every subcommand succeeded.\n";
+}
+
+// What a reply looks like on a terminal: CR LF shown as a line end.
+void Print(const std::string& reply)
+{
+    std::string text;
+    for (std::size_t i = 0; i < reply.size(); ++i)
+        if (!(reply[i] == '\r' && i + 1 < reply.size() && reply[i + 1] == '\n'))
+            text += reply[i];
+    std::cout << text;
+    if (!text.empty() && text.back() != '\n')
+        std::cout << '\n';
+    std::cout.flush();
+}
+
+std::optional<long> Number(const std::string& text)
+{
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+const ClientCommand* FindCommand(const std::string& word)
+{
+    for (const ClientCommand& command : ClientCommands())
+        if (command.name == word)
+            return &command;
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    LoginOptions options;
+    std::vector<std::string> commands;
+    bool haveUser = false;
+    bool havePassword = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc)
+                return std::nullopt;
+            return std::string(argv[++i]);
+        };
+        std::optional<std::string> v;
+        if (arg == "--help" || arg == "-h") {
+            Usage();
+            return 0;
+        } else if (arg == "--host" && (v = value())) {
+            options.host = *v;
+        } else if (arg == "--port" && (v = value())) {
+            const auto port = Number(*v);
+            if (!port || *port < 1 || *port > 65535) {
+                std::cerr << "vtclient: bad port " << *v << "\n";
+                return 2;
+            }
+            options.port = static_cast<std::uint16_t>(*port);
+        } else if (arg == "--user" && (v = value())) {
+            options.user = *v;
+            haveUser = true;
+        } else if (arg == "--password" && (v = value())) {
+            options.password = *v;
+            havePassword = true;
+        } else if (arg == "--client-info" && (v = value())) {
+            options.clientInfo = *v;
+        } else if (arg == "--ca" && (v = value())) {
+            options.caFile = *v;
+        } else if (arg == "--timeout" && (v = value())) {
+            const auto ms = Number(*v);
+            if (!ms || *ms <= 0) {
+                std::cerr << "vtclient: bad time-out " << *v << "\n";
+                return 2;
+            }
+            options.timeout = std::chrono::milliseconds(*ms);
+        } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
+            std::cerr << "vtclient: unknown or incomplete option " << arg << "\n";
+            Usage();
+            return 2;
+        } else {
+            commands.push_back(arg);
+        }
+    }
+    if (!haveUser || !havePassword) {
+        Usage();
+        return 2;
+    }
+
+    try {
+        Client client(options);
+        const std::string reply = client.Login();
+        std::cout << reply << "\n" << std::flush;
+        if (reply != "OK")
+            return 1;
+        int result = 0;
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            if (const ClientCommand* command = FindCommand(commands[i])) {
+                if (command->argumentCount > commands.size() - i - 1) {
+                    std::cerr << "vtclient: " << command->name << " needs " << command->usage << "\n";
+                    return 2;
+                }
+                const std::vector<std::string> arguments(commands.begin() + static_cast<long>(i) + 1,
+                                                         commands.begin() + static_cast<long>(i + 1 + command->argumentCount));
+                i += command->argumentCount;
+                if (command->run(client, arguments) != 0)
+                    result = 1;
+                continue;
+            }
+            client.WriteLine(commands[i]);
+            Print(client.ReadUntilQuiet(kQuiet));
+        }
+        return result;
+    } catch (const std::exception& error) {
+        std::cerr << "vtclient: " << error.what() << "\n";
+        return 3;
+    }
+}
