@@ -3,6 +3,7 @@
 #include "common/Texts.hpp"
 #include "protocol/Connection.hpp"
 #include "protocol/Dispatch.hpp"
+#include "protocol/PlaylistTransfer.hpp"
 #include "protocol/PreviewRequest.hpp"
 #include "protocol/Session.hpp"
 #include "scheduler/SharedFiles.hpp"
@@ -63,6 +64,7 @@ void InstallCommandSession(MainForm& form)
     form.GetHooks().PublishConnectedUsers = [](MainForm&, const std::vector<std::string>& texts) {
         PublishConnectedUsers(texts);
     };
+    form.GetHooks().RestorePlaylist = [](MainForm& f, TUser& user) { return RestorePlaylistAtSessionEnd(f, user); };
 }
 
 } // namespace zd
