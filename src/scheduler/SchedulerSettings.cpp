@@ -34,8 +34,12 @@ bool StrictInteger(const std::string& text, std::int32_t& value) noexcept
         ++first;
     if (first == last)
         return false;
-    const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last;
+    std::int32_t parsed = 0;
+    const auto [end, error] = std::from_chars(first, last, parsed);
+    if (error != std::errc() || end != last)
+        return false;
+    value = parsed;
+    return true;
 }
 
 std::string CutBeforeQuoteStop(const std::string& text)
