@@ -2,6 +2,7 @@
 
 #include "audio/TVRNFileStream.hpp"
 #include "common/Scramble.hpp"
+#include "server/UserList.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -256,6 +257,22 @@ bool WriteConfigurationFile(const std::string& dataFolder, const Settings& setti
         bytes.append(reinterpret_cast<const char*>(record.data()), record.size());
     }
     return WriteFileReplacing(path, bytes);
+}
+
+bool StoreAccount(const std::string& dataFolder, const TUser& account)
+{
+    StoredConfiguration stored = ReadConfigurationFile(dataFolder);
+    UserList list;
+    for (auto& user : stored.users)
+        list.Add(std::move(user));
+    const int index = list.IndexOf(account.Login);
+    if (index >= 0)
+        list.Remove(static_cast<std::size_t>(index));
+    list.Add(std::make_shared<TUser>(account));
+    std::vector<std::shared_ptr<TUser>> users;
+    for (const auto& entry : list.Entries())
+        users.push_back(entry.user);
+    return WriteConfigurationFile(dataFolder, stored.settings, users);
 }
 
 } // namespace zd

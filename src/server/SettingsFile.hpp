@@ -55,6 +55,13 @@ StoredConfiguration ReadConfigurationFile(const std::string& dataFolder);
 bool WriteConfigurationFile(const std::string& dataFolder, const Settings& settings,
                             const std::vector<std::shared_ptr<TUser>>& users);
 
+// Puts the account into the file of `dataFolder`: it replaces the account
+// of the same login (letter case ignored) or is added at its sorted place;
+// the settings and the other accounts stay as they are. For operator tools
+// and test set-up while no server runs on the installation. False when the
+// file cannot be written. Never throws apart from allocation.
+bool StoreAccount(const std::string& dataFolder, const TUser& account);
+
 // Start-up: defaults, change marks cleared, the shown account forgotten,
 // then the file's settings onto the Options page and its accounts into the
 // user list. Main thread. Never throws apart from allocation.
