@@ -27,7 +27,7 @@ public:
 
 private:
     std::string name_;
-    volatile std::uint8_t* byte_ = nullptr;
+    std::uint8_t* byte_ = nullptr;
 };
 
 } // namespace zd

@@ -9,6 +9,8 @@
 
 namespace zd {
 
+struct LocaleFormats;
+
 // The activity log: lines oldest first, each "<short date>,hh:nn:ss <text>".
 // Main thread only.
 class ActivityLog {
@@ -18,10 +20,10 @@ public:
     // from allocation and the echo.
     void Append(std::string line, std::size_t maxEntries);
 
-    // Builds a line from the local time and the short date picture (a
-    // picture such as "dd/MM/yyyy"; see FormatDatePicture). noexcept apart
-    // from allocation.
-    static std::string FormatLine(std::string_view shortDatePicture, const std::tm& local,
+    // Builds a line from the local time with the locale's short date
+    // picture (see FormatDatePicture) and the time as hh:nn:ss. noexcept
+    // apart from allocation.
+    static std::string FormatLine(const LocaleFormats& formats, const std::tm& local,
                                   std::string_view text);
 
     const std::deque<std::string>& Lines() const noexcept { return lines_; }

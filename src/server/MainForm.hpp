@@ -188,7 +188,7 @@ private:
     std::unique_ptr<RestoreSignal> restoreSignal_;
     Listener listener_;
     int lastHour_ = 0;
-    int lastMinute_ = -1;
+    int lastMinute_ = 0;
     bool closed_ = false;
     int exitCode_ = 0;
 };

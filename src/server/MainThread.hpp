@@ -36,7 +36,8 @@ public:
     // Runs the work on the main thread and returns its result once it ran.
     // On the main thread it runs at once; from other threads jobs run in the
     // order handed over. An exception thrown by the work is rethrown to the
-    // caller. Throws Error when the loop has ended and can run no more work.
+    // caller. Every thread that may call it must have ended before the
+    // object is destroyed.
     template <class Work>
     auto RunOnMainThread(Work&& work) -> std::invoke_result_t<Work&>
     {
@@ -93,7 +94,6 @@ private:
     std::condition_variable finished_; // callers of RunOnMainThread wait here
     std::deque<Task> queue_;
     bool quit_ = false;
-    bool ended_ = false;
     int exitCode_ = 0;
 
     Job tick_;

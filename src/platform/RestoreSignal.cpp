@@ -1,0 +1,53 @@
+#include "platform/RestoreSignal.hpp"
+
+#include "common/Error.hpp"
+#include "platform/InstanceLock.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zd {
+
+RestoreSignal::RestoreSignal(std::string_view rootFolder)
+    : name_("/zodavizi-" + InstallationId(rootFolder) + "-restore")
+{
+    const int fd = ::shm_open(name_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw Error("EOSError", std::strerror(errno));
+    struct stat facts{};
+    if (::fstat(fd, &facts) != 0 || (facts.st_size < 1 && ::ftruncate(fd, 1) != 0)) {
+        const int error = errno;
+        ::close(fd);
+        throw Error("EOSError", std::strerror(error));
+    }
+    void* mapped = ::mmap(nullptr, 1, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    const int error = errno;
+    ::close(fd);
+    if (mapped == MAP_FAILED)
+        throw Error("EOSError", std::strerror(error));
+    byte_ = static_cast<std::uint8_t*>(mapped);
+}
+
+RestoreSignal::~RestoreSignal()
+{
+    // The block stays named: another copy of the installation may still use it.
+    if (byte_ != nullptr)
+        ::munmap(byte_, 1);
+}
+
+std::uint8_t RestoreSignal::Get() const noexcept
+{
+    return std::atomic_ref<std::uint8_t>(*byte_).load();
+}
+
+void RestoreSignal::Set(std::uint8_t value) noexcept
+{
+    std::atomic_ref<std::uint8_t>(*byte_).store(value);
+}
+
+} // namespace zd

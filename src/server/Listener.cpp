@@ -1,0 +1,181 @@
+#include "server/Listener.hpp"
+
+#include "common/Error.hpp"
+#include "server/TContextData.hpp"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <utility>
+
+namespace zd {
+
+std::shared_ptr<TContextData> ServedConnection::Data() const
+{
+    std::lock_guard lock(mutex_);
+    return data_;
+}
+
+void ServedConnection::Attach(std::shared_ptr<TContextData> data)
+{
+    std::lock_guard lock(mutex_);
+    data_ = std::move(data);
+}
+
+std::shared_ptr<TContextData> ServedConnection::Detach()
+{
+    std::lock_guard lock(mutex_);
+    return std::exchange(data_, nullptr);
+}
+
+Listener::~Listener()
+{
+    Stop();
+    CloseAll();
+    JoinFinished(true);
+}
+
+void Listener::Listen(const std::string& address, std::uint16_t port, ServeHandler serve,
+                      ErrorHandler onError)
+{
+    if (listening_)
+        return;
+    JoinFinished(false);
+
+    sockaddr_in bindTo{};
+    bindTo.sin_family = AF_INET;
+    bindTo.sin_port = htons(port);
+    bindTo.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (!address.empty() && ::inet_pton(AF_INET, address.c_str(), &bindTo.sin_addr) != 1)
+        throw SocketError("Invalid address " + address);
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw SocketError(std::strerror(errno));
+    const int yes = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&bindTo), sizeof bindTo) != 0
+        || ::listen(fd, SOMAXCONN) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw SocketError(std::strerror(error));
+    }
+    int wake[2];
+    if (::pipe2(wake, O_CLOEXEC) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw SocketError(std::strerror(error));
+    }
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+
+    listenFd_ = fd;
+    wakeFd_[0] = wake[0];
+    wakeFd_[1] = wake[1];
+    serve_ = std::move(serve);
+    onError_ = std::move(onError);
+    boundPort_ = ntohs(bound.sin_port);
+    listening_ = true;
+    acceptThread_ = std::thread([this] { AcceptLoop(); });
+}
+
+void Listener::AcceptLoop()
+{
+    for (;;) {
+        pollfd waiting[2] = {{listenFd_, POLLIN, 0}, {wakeFd_[0], POLLIN, 0}};
+        if (::poll(waiting, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            if (onError_)
+                onError_(SocketError(std::strerror(errno)));
+            return;
+        }
+        if (waiting[1].revents != 0)
+            return;
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED)
+                continue;
+            if (onError_)
+                onError_(SocketError(std::strerror(errno)));
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                ::poll(nullptr, 0, 100); // let descriptors free up before trying again
+            continue;
+        }
+        JoinFinished(false);
+        std::lock_guard lock(mutex_);
+        auto& entry = connections_.emplace_back();
+        entry.served = std::make_shared<ServedConnection>(fd);
+        entry.thread = std::thread([this, &entry] {
+            try {
+                serve_(entry.served);
+            } catch (...) {
+                // The serve handler reports its own errors.
+            }
+            entry.served->connection.Close();
+            entry.finished = true;
+            if (onEnded_)
+                onEnded_();
+        });
+    }
+}
+
+void Listener::Stop() noexcept
+{
+    if (!listening_)
+        return;
+    const char stop = 1;
+    [[maybe_unused]] const auto written = ::write(wakeFd_[1], &stop, 1);
+    if (acceptThread_.joinable())
+        acceptThread_.join();
+    ::close(listenFd_);
+    ::close(wakeFd_[0]);
+    ::close(wakeFd_[1]);
+    listenFd_ = wakeFd_[0] = wakeFd_[1] = -1;
+    boundPort_ = 0;
+    listening_ = false;
+}
+
+std::size_t Listener::ConnectionCount() const
+{
+    std::lock_guard lock(mutex_);
+    std::size_t open = 0;
+    for (const Served& entry : connections_)
+        open += entry.finished ? 0 : 1;
+    return open;
+}
+
+void Listener::CloseAll() noexcept
+{
+    std::lock_guard lock(mutex_);
+    for (Served& entry : connections_)
+        entry.served->connection.Close();
+}
+
+bool Listener::JoinFinished(bool wait) noexcept
+{
+    std::list<Served> ended;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = connections_.begin(); it != connections_.end();) {
+            auto next = std::next(it);
+            if (wait || it->finished)
+                ended.splice(ended.end(), connections_, it);
+            it = next;
+        }
+    }
+    for (Served& entry : ended) {
+        if (entry.thread.joinable())
+            entry.thread.join();
+    }
+    std::lock_guard lock(mutex_);
+    return connections_.empty();
+}
+
+} // namespace zd

@@ -1,0 +1,188 @@
+#include "server/OptionsPage.hpp"
+
+#include "common/Numbers.hpp"
+#include "server/MainForm.hpp"
+
+#include <algorithm>
+
+namespace zd {
+
+namespace {
+
+std::string Trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+} // namespace
+
+bool OptionsPage::Loading() const noexcept { std::lock_guard lock(mutex_); return loading_; }
+void OptionsPage::SetLoading(bool loading) noexcept { std::lock_guard lock(mutex_); loading_ = loading; }
+bool OptionsPage::SettingsChanged() const noexcept { std::lock_guard lock(mutex_); return settingsChanged_; }
+void OptionsPage::SetSettingsChanged(bool changed) noexcept { std::lock_guard lock(mutex_); settingsChanged_ = changed; }
+
+void OptionsPage::MarkChanged() noexcept
+{
+    std::lock_guard lock(mutex_);
+    if (!loading_)
+        settingsChanged_ = true;
+}
+
+bool OptionsPage::ServerEnabled() const noexcept { std::lock_guard lock(mutex_); return enabled_; }
+bool OptionsPage::VisibleAtStartup() const noexcept { std::lock_guard lock(mutex_); return visible_; }
+std::string OptionsPage::PortText() const { std::lock_guard lock(mutex_); return portText_; }
+std::uint16_t OptionsPage::Port() const noexcept { std::lock_guard lock(mutex_); return port_; }
+int OptionsPage::MaxLogEntries() const noexcept { std::lock_guard lock(mutex_); return maxLog_; }
+int OptionsPage::BitrateIndex() const noexcept { std::lock_guard lock(mutex_); return bitrate_; }
+bool OptionsPage::UPnPEnabled() const noexcept { std::lock_guard lock(mutex_); return upnp_; }
+bool OptionsPage::AutoLoad() const noexcept { std::lock_guard lock(mutex_); return autoLoad_; }
+std::string OptionsPage::MasterPassword() const { std::lock_guard lock(mutex_); return masterPassword_; }
+int OptionsPage::VTLimit() const noexcept { std::lock_guard lock(mutex_); return vtLimit_; }
+std::string OptionsPage::VTLimitText() const { std::lock_guard lock(mutex_); return std::to_string(vtLimit_); }
+
+void OptionsPage::ShowSettings(const Settings& settings)
+{
+    std::lock_guard lock(mutex_);
+    shown_ = settings;
+    enabled_ = settings.ServerEnabled;
+    visible_ = settings.VisibleAtStartup;
+    upnp_ = settings.UPnPEnabled;
+    port_ = settings.Port;
+    portText_ = std::to_string(settings.Port);
+    maxLog_ = std::clamp<int>(settings.MaxLogEntries, kMinLogEntries, kMaxLogEntries);
+    bitrate_ = std::clamp<int>(settings.BitrateIndex, 0, 3);
+    masterPassword_ = settings.FormatVersion > 600 ? settings.MasterPassword : std::string();
+    vtLimit_ = std::clamp<int>(settings.VTLimit, 0, kMaxVTLimit);
+}
+
+Settings OptionsPage::TakeSettings() const
+{
+    std::lock_guard lock(mutex_);
+    Settings settings = shown_;
+    settings.ServerEnabled = enabled_;
+    settings.VisibleAtStartup = visible_;
+    settings.UPnPEnabled = upnp_;
+    settings.Port = port_;
+    settings.MaxLogEntries = static_cast<std::uint16_t>(maxLog_);
+    settings.BitrateIndex = static_cast<std::int8_t>(bitrate_);
+    settings.MasterPassword = Trimmed(masterPassword_).substr(0, 15);
+    settings.VTLimit = static_cast<std::uint16_t>(vtLimit_);
+    return settings;
+}
+
+void OptionsPage::SetServerEnabled(bool checked)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (enabled_ == checked)
+            return;
+        enabled_ = checked;
+    }
+    cbEnabledClick();
+}
+
+void OptionsPage::SetPortText(std::string text)
+{
+    {
+        std::lock_guard lock(mutex_);
+        portText_ = std::move(text);
+    }
+    VTPortChange();
+}
+
+void OptionsPage::SetVisibleAtStartup(bool checked) noexcept
+{
+    { std::lock_guard lock(mutex_); visible_ = checked; }
+    MarkChanged();
+}
+
+void OptionsPage::SetMaxLogEntries(int entries) noexcept
+{
+    { std::lock_guard lock(mutex_); maxLog_ = std::clamp(entries, kMinLogEntries, kMaxLogEntries); }
+    MarkChanged();
+}
+
+void OptionsPage::SetBitrateIndex(int index) noexcept
+{
+    { std::lock_guard lock(mutex_); bitrate_ = std::clamp(index, 0, 3); }
+    MarkChanged();
+}
+
+void OptionsPage::SetUPnPEnabled(bool checked) noexcept
+{
+    // The port mapping follows this switch once port forwarding is built in.
+    { std::lock_guard lock(mutex_); upnp_ = checked; }
+    MarkChanged();
+}
+
+void OptionsPage::SetAutoLoad(bool checked) noexcept
+{
+    { std::lock_guard lock(mutex_); autoLoad_ = checked; }
+    MarkChanged();
+}
+
+void OptionsPage::SetMasterPassword(std::string password)
+{
+    { std::lock_guard lock(mutex_); masterPassword_ = std::move(password); }
+    MarkChanged();
+}
+
+void OptionsPage::SetVTLimit(int seconds) noexcept
+{
+    { std::lock_guard lock(mutex_); vtLimit_ = std::clamp(seconds, 0, kMaxVTLimit); }
+    MarkChanged();
+}
+
+void OptionsPage::cbEnabledClick()
+{
+    if (Loading())
+        return;
+    const bool enabled = ServerEnabled();
+    if (enabled) {
+        form_.ActivateListener();
+    } else {
+        form_.DisconnectAll();
+        form_.StopListening();
+    }
+    // Port forwarding: the mapping is added when enabled and removed when
+    // disabled (for the current port) once it is built in.
+    if (!ServerEnabled()) {
+        form_.Connected().Clear();
+        form_.UpdateTrayStatus();
+    }
+    MarkChanged();
+}
+
+void OptionsPage::VTPortChange()
+{
+    // Port forwarding: with UPnP on and the listener listening, the mapping
+    // of the old port is removed here and the new one added below.
+    {
+        std::lock_guard lock(mutex_);
+        const std::int32_t value = TextToIntDef0(portText_);
+        port_ = static_cast<std::uint16_t>(value); // takes effect at the next activation
+    }
+    MarkChanged();
+}
+
+void OptionsPage::UntickEnabled()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!enabled_)
+            return;
+        enabled_ = false;
+    }
+    if (!Loading())
+        cbEnabledClick();
+}
+
+bool OptionsPage::NumericKeyPress(char key) noexcept
+{
+    return key == 8 || (key >= '0' && key <= '9');
+}
+
+} // namespace zd

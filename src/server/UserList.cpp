@@ -1,0 +1,71 @@
+#include "server/UserList.hpp"
+
+#include <algorithm>
+
+namespace zd {
+
+namespace {
+
+char FoldCase(char c) noexcept
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+} // namespace
+
+int CompareLogins(std::string_view a, std::string_view b) noexcept
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(FoldCase(a[i]));
+        const auto y = static_cast<unsigned char>(FoldCase(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::size_t UserList::Add(std::string login, std::shared_ptr<TUser> user)
+{
+    const auto place = std::upper_bound(entries_.begin(), entries_.end(), login,
+        [](const std::string& key, const Entry& entry) { return CompareLogins(key, entry.login) < 0; });
+    const auto index = static_cast<std::size_t>(place - entries_.begin());
+    entries_.insert(place, Entry{std::move(login), std::move(user)});
+    return index;
+}
+
+std::size_t UserList::Add(std::shared_ptr<TUser> user)
+{
+    std::string login = user ? user->Login : std::string();
+    return Add(std::move(login), std::move(user));
+}
+
+int UserList::IndexOf(std::string_view login) const noexcept
+{
+    const auto first = std::lower_bound(entries_.begin(), entries_.end(), login,
+        [](const Entry& entry, std::string_view key) { return CompareLogins(entry.login, key) < 0; });
+    if (first == entries_.end() || CompareLogins(first->login, login) != 0)
+        return -1;
+    return static_cast<int>(first - entries_.begin());
+}
+
+std::shared_ptr<TUser> UserList::FindUser(std::string_view login) const noexcept
+{
+    const int index = IndexOf(login);
+    return index < 0 ? nullptr : entries_[static_cast<std::size_t>(index)].user;
+}
+
+void UserList::Remove(std::size_t index) noexcept
+{
+    if (index < entries_.size())
+        entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void UserList::Clear() noexcept
+{
+    entries_.clear();
+}
+
+} // namespace zd
