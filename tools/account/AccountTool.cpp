@@ -1,0 +1,67 @@
+// zodavizi-account: adds or replaces one account in the configuration file
+// of an installation while no server runs on it (the demo and operators
+// setting up a station use it). The file is written by the server's own code.
+
+#include "server/SettingsFile.hpp"
+#include "server/TUser.hpp"
+
+#include <iostream>
+#include <string>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: zodavizi-account -a ROOT --user LOGIN --password PASSWORD\n"
+    "                        [--name TEXT] [--restrict-ip PATTERN] [--disabled]\n"
+    "\n"
+    "Adds the account to ROOT/Data/ZODavizi.dat, or replaces the account of the\n"
+    "same login (letter case ignored). ROOT is the installation root the server\n"
+    "runs with (zodavizi -a ROOT). Stop the server first: it writes the file too.\n";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string root;
+    zd::TUser account;
+    bool haveUser = false;
+    bool havePassword = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if ((arg == "-a" || arg == "/a") && hasValue) {
+            root = argv[++i];
+        } else if (arg == "--user" && hasValue) {
+            account.Login = argv[++i];
+            haveUser = true;
+        } else if (arg == "--password" && hasValue) {
+            account.Password = argv[++i];
+            havePassword = true;
+        } else if (arg == "--name" && hasValue) {
+            account.UserName = argv[++i];
+        } else if (arg == "--restrict-ip" && hasValue) {
+            account.RestrictIP = argv[++i];
+        } else if (arg == "--disabled") {
+            account.Enabled = 0;
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else {
+            std::cerr << "zodavizi-account: unknown or incomplete option " << arg << "\n" << kUsage;
+            return 2;
+        }
+    }
+    if (root.empty() || !haveUser || !havePassword || account.Login.empty()) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    if (root.back() != '/')
+        root += '/';
+    account.CutTextsToCapacity();
+    if (!zd::StoreAccount(root + "Data/", account)) {
+        std::cerr << "zodavizi-account: cannot write " << root << "Data/ZODavizi.dat\n";
+        return 1;
+    }
+    std::cout << "Account " << account.Login << " stored in " << root << "Data/ZODavizi.dat\n";
+    return 0;
+}
