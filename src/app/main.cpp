@@ -3,6 +3,7 @@
 // SIGINT closes it in the order of "Exit".
 
 #include "core/Version.hpp"
+#include "protocol/CommandSession.hpp"
 #include "server/MainForm.hpp"
 #include "server/MainThread.hpp"
 
@@ -171,6 +172,7 @@ int main(int argc, char** argv)
 
     zd::MainThread mainThread;
     zd::MainForm form(mainThread, line.start);
+    zd::InstallCommandSession(form);
     if (!form.StartServer())
         return form.ExitCode() != 0 ? form.ExitCode() : 1;
     SignalWatcher watcher(mainThread, form);

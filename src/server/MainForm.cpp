@@ -7,6 +7,9 @@
 #include "platform/LocalAddresses.hpp"
 #include "platform/RestoreSignal.hpp"
 #include "server/SettingsFile.hpp"
+#include "audio/NativePath.hpp"
+#include "protocol/ServerTls.hpp"
+#include "scheduler/SchedulerSettings.hpp"
 
 #include <cstdio>
 #include <ctime>
@@ -97,8 +100,14 @@ void MainForm::ShowMessage(const MessageDialog& dialog)
 
 bool MainForm::StartServer()
 {
-    // The scheduler's settings are loaded here; without them the server
-    // refuses to start.
+    SetInstallationRoot(folders_.RootFolder);
+    SetSchedulerDataFolder(folders_.DataFolder);
+    if (!LoadSchedulerSettings()) {
+        ShowMessage({programTitle_, Tr("A correctly configured installation of Cadmora must exist on this computer"),
+                     Format(Tr("%0:s will now close."), {programTitle_})});
+        exitCode_ = 1;
+        return false;
+    }
     localeFormats_ = CaptureLocaleFormats();
     // The decoder host is pointed at EngineFolder here.
     // The autostart entry ticks "Auto Load" here.
@@ -164,6 +173,7 @@ void MainForm::ActivateListener()
     const std::string address = options_.ListenAddress.value_or(std::string());
     const std::uint16_t port = options_.ListenPort.value_or(optionsPage_.Port());
     try {
+        PrepareServerTls(*this);
         listener_.Listen(
             address, port,
             [this](const std::shared_ptr<ServedConnection>& served) { ServeConnection(served); },
@@ -191,8 +201,7 @@ void MainForm::CheckTime()
     const std::tm now = LocalNow();
     if (now.tm_hour != lastHour_) {
         lastHour_ = now.tm_hour;
-        // The scheduler's settings are reloaded here; a failure keeps the
-        // values of the last load.
+        LoadSchedulerSettings(); // a failure keeps the values of the last load
     }
     if (now.tm_min != lastMinute_) {
         lastMinute_ = now.tm_min;
