@@ -1,0 +1,138 @@
+#include "PlaylistTestSupport.hpp"
+
+#include "audio/TVRNFileStream.hpp"
+#include "protocol/PlaylistTransfer.hpp"
+
+#include <gmock/gmock.h>
+
+namespace zd::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+const std::string kPlaylist = "H1\r\nB,a\r\na1\r\nB,b\r\nb1\r\n";
+const PlaylistRetry kQuickRetry{2, std::chrono::milliseconds(10)};
+
+struct DownloadCase {
+    const char* what;
+    friend void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.what; }
+    std::string name;
+    std::string answer;  // what the client sends after the size line
+    std::string wire;    // what the server writes
+    bool logged;         // "retrieving" logged
+};
+
+class PlaylistDownload : public ::testing::TestWithParam<DownloadCase> {};
+
+TEST_P(PlaylistDownload, RepliesAsTheClientAnswers)
+{
+    const auto& param = GetParam();
+    TempFolder folder;
+    folder.Write("list.plg", kPlaylist);
+    folder.Write("empty.plg", "");
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    pair.Send(param.answer);
+
+    GetPlaylist(host, *pair.server, *user, folder.Folder(), param.name, kQuickRetry);
+
+    EXPECT_EQ(pair.ReceiveAll(), param.wire);
+    if (param.logged)
+        EXPECT_THAT(host.Lines(), ElementsAre("User bob retrieving " + param.name));
+    else
+        EXPECT_THAT(host.Lines(), IsEmpty());
+    EXPECT_EQ(user->PlaylistStream, nullptr);
+    EXPECT_EQ(folder.Read("list.plg"), kPlaylist);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, PlaylistDownload,
+    ::testing::Values(
+        DownloadCase{"accepted", "list.plg", "OK\r\n", std::to_string(kPlaylist.size()) + "\r\n" + kPlaylist, true},
+        DownloadCase{"found by another letter case", "LIST.PLG", "OK\r\n", std::to_string(kPlaylist.size()) + "\r\n" + kPlaylist, true},
+        DownloadCase{"ok in lower case is refused", "list.plg", "ok\r\n", std::to_string(kPlaylist.size()) + "\r\n-1\r\n", false},
+        DownloadCase{"missing playlist", "none.plg", "", "-1\r\n", false},
+        DownloadCase{"empty playlist", "empty.plg", "", "-1\r\n", false},
+        DownloadCase{"a name with a folder", "..\\list.plg", "", "-1\r\n", false},
+        DownloadCase{"a name with a drive", "c:list.plg", "", "-1\r\n", false}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(PlaylistDownloadLock, PlaylistBeingSavedRepliesMinusOneAndLogs)
+{
+    TempFolder folder;
+    folder.Write("list.plg", kPlaylist);
+    TVRNFileStream saving(folder.PathOf("list.plg"), kOpenReadWrite | kShareExclusive);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+
+    GetPlaylist(host, *pair.server, *user, folder.Folder(), "list.plg", kQuickRetry);
+
+    EXPECT_EQ(pair.ReceiveAll(), "-1\r\n");
+    ASSERT_EQ(host.Lines().size(), 1u);
+    EXPECT_THAT(host.Lines()[0], StartsWith("User bob attempt to modifiy list.plg failed.\r\n     EFOpenError: "));
+}
+
+struct SaveFramingCase {
+    const char* what;
+    friend void PrintTo(const SaveFramingCase& c, std::ostream* os) { *os << c.what; }
+    std::string sent;
+    bool endSending;
+    std::string wire;
+    std::string content;
+};
+
+class PlaylistSaveFraming : public ::testing::TestWithParam<SaveFramingCase> {};
+
+TEST_P(PlaylistSaveFraming, SizeLineBodyAndReply)
+{
+    const auto& param = GetParam();
+    TempFolder folder;
+    folder.Write("list.plg", kPlaylist);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    pair.Send(param.sent);
+    if (param.endSending)
+        pair.EndSending();
+
+    WritePlaylist(host, *pair.server, *user, folder.Folder(), kQuickRetry);
+
+    EXPECT_EQ(pair.server->ReadTimeout(), Connection::kDefaultReadTimeout);
+    EXPECT_EQ(pair.ReceiveAll(), param.wire);
+    EXPECT_EQ(folder.Read("list.plg"), param.content);
+}
+
+const std::string kBody = "00-1list.plg\r\n0001new\r\n99991\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchanges, PlaylistSaveFraming,
+    ::testing::Values(
+        SaveFramingCase{"saved", std::to_string(kBody.size()) + "\r\n" + kBody, false, "OK\r\nOK\r\n",
+                        "H1\r\nB,a\r\na1\r\nB,b\r\nnew\r\n"},
+        SaveFramingCase{"size zero", "0\r\n" + kBody, false, "", kPlaylist},
+        SaveFramingCase{"size not a number", "12a\r\n" + kBody, false, "", kPlaylist},
+        SaveFramingCase{"negative size", "-4\r\n" + kBody, false, "", kPlaylist},
+        SaveFramingCase{"body shorter than announced",
+                        std::to_string(kBody.size() + 10) + "\r\n" + kBody, true, "OK\r\n", kPlaylist}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(PlaylistSaveFramingNext, FollowingCommandIsReadAfterTheBody)
+{
+    TempFolder folder;
+    folder.Write("list.plg", kPlaylist);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    pair.Send(std::to_string(kBody.size()) + "\r\n" + kBody + "Settings\r\n");
+
+    WritePlaylist(host, *pair.server, *user, folder.Folder(), kQuickRetry);
+
+    EXPECT_EQ(pair.server->ReadLine(), "Settings");
+}
+
+} // namespace
+} // namespace zd::testing
