@@ -58,7 +58,10 @@ void TAPETags::SetCleanField(std::string_view name, std::string_view text)
 {
     if (text == "0")
         return;
-    SetField(name, CutToChars(CleanTagText(TrimText(text)), 255));
+    // A marked text is trimmed behind its marker.
+    const std::string trimmed =
+        IsMarked(text) ? std::string(1, kTextMarker) + std::string(TrimText(text.substr(1))) : std::string(TrimText(text));
+    SetField(name, CutToChars(CleanTagText(trimmed), 255));
 }
 
 void TAPETags::SetYear(std::string_view text)
