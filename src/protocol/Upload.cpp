@@ -144,7 +144,7 @@ void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,
         if (!keptBackup) {
             // Creating the target now would destroy the only copy of the
             // previous file, so the upload is refused instead.
-            const std::string result = "EFCreateError: Cannot keep the existing file as " + backup;
+            const std::string result = "Cannot rename file \"" + target + "\" to \"" + backup + "\"";
             WriteLineIgnoringErrors(connection, result);
             LogFailure(host, user, target, -1, 0, result);
             return;

@@ -1,0 +1,185 @@
+#include "PlaylistTestSupport.hpp"
+
+#include "audio/TVRNFileStream.hpp"
+#include "protocol/Upload.hpp"
+
+#include <gmock/gmock.h>
+
+#include <thread>
+
+namespace zd::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+std::string Pattern(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    std::uint32_t state = 12345;
+    for (auto& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+struct UploadCase {
+    const char* what;
+    bool previous;         // "take.wav" exists before
+    std::string sent;      // after the command line
+    bool endSending;       // the client goes away after sending
+    std::string wire;      // what the server answers
+    std::string content;   // "take.wav" afterwards ("" = absent)
+    std::string logStart;  // the log line begins so ("" = nothing logged)
+};
+
+void PrintTo(const UploadCase& c, std::ostream* os) { *os << c.what; }
+
+const std::string kPrevious = "previous take";
+
+class UploadCases : public ::testing::TestWithParam<UploadCase> {};
+
+TEST_P(UploadCases, ResultAndFilesAfterwards)
+{
+    const auto& param = GetParam();
+    TempFolder folder;
+    if (param.previous)
+        folder.Write("take.wav", kPrevious);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    pair.Send(param.sent);
+    if (param.endSending)
+        pair.EndSending();
+
+    ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.wav");
+
+    EXPECT_EQ(pair.server->ReadTimeout(), Connection::kDefaultReadTimeout);
+    EXPECT_EQ(pair.ReceiveAll(), param.wire);
+    EXPECT_EQ(folder.Exists("take.wav"), !param.content.empty());
+    if (!param.content.empty()) {
+        EXPECT_EQ(folder.Read("take.wav"), param.content);
+    }
+    EXPECT_FALSE(folder.Exists("take.bak"));
+    if (param.logStart.empty()) {
+        EXPECT_THAT(host.Lines(), IsEmpty());
+    } else {
+        ASSERT_EQ(host.Lines().size(), 1u);
+        EXPECT_THAT(host.Lines()[0], StartsWith(param.logStart));
+    }
+}
+
+const std::string kFailed = "User bob attempt to save ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchanges, UploadCases,
+    ::testing::Values(
+        UploadCase{"a new file", false, "5\r\nhello", false, "OK\r\nOK\r\n", "hello", "User bob saved take.wav"},
+        UploadCase{"over a previous file", true, "5\r\nhello", false, "OK\r\nOK\r\n", "hello",
+                   "User bob saved take.wav"},
+        UploadCase{"dropped half-way over a previous file", true, "10\r\nhalf", true, "OK\r\n0\r\n",
+                   kPrevious, kFailed},
+        UploadCase{"dropped half-way, new name", false, "10\r\nhalf", true, "OK\r\n0\r\n", "", kFailed},
+        UploadCase{"count zero", true, "0\r\nhello", false, "", kPrevious, ""},
+        UploadCase{"negative count", true, "-5\r\nhello", false, "", kPrevious, ""},
+        UploadCase{"count not a number", true, "5x\r\nhello", false, "", kPrevious, ""}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(Upload, FailureLogLineNamesPathCountsAndResult)
+{
+    TempFolder folder;
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    pair.Send("10\r\nhalf");
+    pair.EndSending();
+
+    ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.wav");
+
+    EXPECT_THAT(host.Lines(), ElementsAre(kFailed + folder.Folder() + "take.wav failed.10/4\r\n     0"));
+}
+
+TEST(Upload, NamesOutsideTheFolderAreRefusedAndNothingIsWritten)
+{
+    TempFolder root;
+    std::filesystem::create_directories(root.PathOf("vt"));
+    root.Write("x.wav", "outside");
+    const std::string folder = root.PathOf("vt") + "/";
+    for (const std::string name : {"..\\x.wav", "../x.wav", "a/b.wav", "c:x.wav", "..", ".", "",
+                                   "\x7F..", "sub\\..\\..\\x.wav"}) {
+        SCOPED_TRACE(name);
+        RecordingHost host;
+        auto user = TestUser();
+        SocketPair pair;
+        pair.Send("7\r\n");
+
+        ReceiveUpload(host, *pair.server, *user, folder, name);
+
+        EXPECT_EQ(pair.ReceiveAll(), "Invalid file name\r\n");
+        EXPECT_THAT(host.Lines(), ElementsAre(kFailed + UploadTargetPath(folder, name)
+                                              + " failed.-1/0\r\n     Invalid file name"));
+        EXPECT_THAT(root.Names(), ElementsAre("vt", "x.wav"));
+        EXPECT_TRUE(std::filesystem::is_empty(root.PathOf("vt")));
+        EXPECT_EQ(root.Read("x.wav"), "outside");
+    }
+}
+
+TEST(Upload, LargeFileStreamsIntact)
+{
+    TempFolder folder;
+    folder.Write("big.wav", kPrevious);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    const std::string bytes = Pattern(3 * 1024 * 1024 + 17);
+    std::thread client([&] { pair.Send(std::to_string(bytes.size()) + "\r\n" + bytes); });
+
+    ReceiveUpload(host, *pair.server, *user, folder.Folder(), "big.wav");
+    client.join();
+
+    EXPECT_EQ(pair.ReceiveAll(), "OK\r\nOK\r\n");
+    EXPECT_TRUE(folder.Read("big.wav") == bytes);
+    EXPECT_THAT(folder.Names(), ElementsAre("big.wav"));
+}
+
+TEST(Upload, TargetThatCannotBeCreatedRepliesTheFileError)
+{
+    TempFolder folder;
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    pair.Send("5\r\n");
+
+    ReceiveUpload(host, *pair.server, *user, folder.PathOf("missing") + "/", "take.wav");
+
+    const std::string wire = pair.ReceiveAll();
+    ASSERT_THAT(wire, ::testing::EndsWith("\r\n"));
+    const std::string reply = wire.substr(0, wire.size() - 2);
+    EXPECT_THAT(reply, HasSubstr("take.wav"));
+    EXPECT_THAT(reply, ::testing::Not(HasSubstr("\r\n")));
+    EXPECT_THAT(host.Lines(), ElementsAre(kFailed + folder.PathOf("missing") + "/take.wav failed.-1/0\r\n     " + reply));
+    EXPECT_FALSE(std::filesystem::exists(folder.PathOf("missing")));
+}
+
+TEST(Upload, PreviousFileHeldByAnotherProgramIsKept)
+{
+    TempFolder folder;
+    folder.Write("take.wav", kPrevious);
+    TVRNFileStream playing(folder.PathOf("take.wav"), kOpenRead | kShareExclusive);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    pair.Send("5\r\n");
+
+    ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.wav");
+
+    EXPECT_THAT(pair.ReceiveAll(), StartsWith("Cannot rename file"));
+    EXPECT_EQ(folder.Read("take.wav"), kPrevious);
+    EXPECT_THAT(folder.Names(), ElementsAre("take.wav"));
+}
+
+} // namespace
+} // namespace zd::testing
