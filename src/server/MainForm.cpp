@@ -98,6 +98,11 @@ void MainForm::ShowMessage(const MessageDialog& dialog)
         hooks_.ShowMessage(dialog);
 }
 
+std::tm MainForm::Now() const
+{
+    return hooks_.LocalClock ? hooks_.LocalClock() : LocalNow();
+}
+
 bool MainForm::StartServer()
 {
     SetInstallationRoot(folders_.RootFolder);
@@ -198,7 +203,7 @@ void MainForm::CheckTime()
         // the focus on the new-user field).
         mainThread_.SetTimerInterval(kTimerInterval);
     }
-    const std::tm now = LocalNow();
+    const std::tm now = Now();
     if (now.tm_hour != lastHour_) {
         lastHour_ = now.tm_hour;
         LoadSchedulerSettings(); // a failure keeps the values of the last load
@@ -250,7 +255,7 @@ void MainForm::LogEvent(std::string_view text) noexcept
         mainThread_.RunOnMainThread([this, line = std::string(text)] {
             if (!mainThread_.TimerEnabled())
                 return;
-            log_.Append(ActivityLog::FormatLine(localeFormats_, LocalNow(), line),
+            log_.Append(ActivityLog::FormatLine(localeFormats_, Now(), line),
                         static_cast<std::size_t>(optionsPage_.MaxLogEntries()));
         });
     } catch (...) {

@@ -13,6 +13,7 @@
 #include "server/WindowState.hpp"
 
 #include <cstdint>
+#include <ctime>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -158,6 +159,9 @@ public:
         std::function<void(const MessageDialog&)> ShowMessage;
         // Sounds the beep of a second start; headless: BEL on stderr.
         std::function<void()> Beep;
+        // The local clock of log lines and the periodic check (the system's
+        // when unset).
+        std::function<std::tm()> LocalClock;
     };
     Hooks& GetHooks() noexcept { return hooks_; }
 
@@ -169,6 +173,7 @@ private:
     void TCPServerConnect(const std::shared_ptr<ServedConnection>& served);
     bool CheckSingleInstance();
     void ShowMessage(const MessageDialog& dialog);
+    std::tm Now() const;
 
     MainThread& mainThread_;
     StartOptions options_;
