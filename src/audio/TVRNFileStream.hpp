@@ -36,7 +36,10 @@ inline constexpr const char* kFileInUseText =
 // read lock, one that denies nothing none. An open that asks for write
 // access is refused while any other lock is held; a read-only open while a
 // write lock is held. The create mode truncates only once its lock is held,
-// so a refused create leaves the file as it was.
+// so a refused create leaves the file as it was. Limits of the emulation:
+// a handle that denies nothing holds no lock, so it is not seen by a later
+// open that shares nothing; and its own check is not atomic with the open.
+// Denying readers only is kept as sharing nothing.
 //
 // A stream is used by one thread at a time. Not copyable, movable.
 class TVRNFileStream {

@@ -27,8 +27,9 @@ TStartupFacts GatherStartupFacts();
 void ParseProxySetting(const std::string& value, std::string& host, int& port);
 
 // "%d.%d.%d.%d" of a file's version: the program's own version from the
-// build when path is empty; for another file its version resource when it
-// is a Windows executable carrying one, else "". Never throws.
+// build when path is empty; for another file (a native path) its version
+// resource when it is a Windows executable carrying one, else "". Never
+// throws.
 std::string FileVersionText(const std::string& path);
 
 } // namespace zd

@@ -90,6 +90,16 @@ std::string TransitionName(std::int64_t milliseconds)
     return Tr("Fade");
 }
 
+std::string MessageKindCaption(TMessageKind kind)
+{
+    switch (kind) {
+    case TMessageKind::Information: return Tr("Information");
+    case TMessageKind::Warning: return Tr("Warning");
+    case TMessageKind::Error: break;
+    }
+    return Tr("Error");
+}
+
 bool IpMatches(std::string_view pattern, std::string_view ip) noexcept
 {
     const std::size_t star = pattern.find('*');

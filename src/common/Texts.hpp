@@ -41,6 +41,11 @@ std::string BaseNameOf(std::string_view path);
 // "Long Fade" from 4000 on, else "Fade".
 std::string TransitionName(std::int64_t milliseconds);
 
+// The captions of the message dialogs' kinds through the message catalogue:
+// "Information", "Warning", "Error".
+enum class TMessageKind { Information, Warning, Error };
+std::string MessageKindCaption(TMessageKind kind);
+
 // IP restriction test shared with the access rules: without "*" exact,
 // case-sensitive equality; with "*" the text before the first "*" must equal
 // the start of the address, anything may follow.

@@ -135,6 +135,7 @@ TEST(Texts, BaseNameOfAndTransitionAndIp)
     };
     for (const auto& [ms, name] : transitions)
         EXPECT_EQ(TransitionName(ms), name) << ms;
+    EXPECT_EQ(MessageKindCaption(TMessageKind::Warning), "Warning");
 
     struct IpCase {
         const char* pattern;
