@@ -1,6 +1,7 @@
 #include "protocol/Dispatch.hpp"
 
 #include "protocol/Connection.hpp"
+#include "protocol/FileQueries.hpp"
 #include "protocol/PlaylistTransfer.hpp"
 #include "protocol/SettingsReply.hpp"
 #include "protocol/Upload.hpp"
@@ -15,15 +16,15 @@ namespace {
 
 constexpr std::array<DispatchRow, 12> rows{{
     {"Settings", CommandMatch::WholeLine, 0, 0, &HandleSettings},
-    {"Exists=", CommandMatch::Prefix, 8, 260, nullptr},
-    {"Scheduled=", CommandMatch::Prefix, 11, ToEnd, nullptr},
-    {"WriteTag=", CommandMatch::Prefix, 10, ToEnd, nullptr},
+    {"Exists=", CommandMatch::Prefix, 8, 260, &HandleExists},
+    {"Scheduled=", CommandMatch::Prefix, 11, ToEnd, &HandleScheduled},
+    {"WriteTag=", CommandMatch::Prefix, 10, ToEnd, &HandleWriteTag},
     {"GetPLG=", CommandMatch::Prefix, 8, 260, &HandleGetPlaylist},
     {"WritePLG=", CommandMatch::Prefix, 0, 0, &HandleWritePlaylist},
     {"WriteVT=", CommandMatch::Prefix, 9, 260, &HandleWriteVoiceTrack},
     {"WritePL=", CommandMatch::Prefix, 9, 260, &HandleWritePlaylistFile},
-    {"FileCheck=", CommandMatch::Prefix, 11, 7, nullptr},
-    {"FileHint=", CommandMatch::Prefix, 10, 260, nullptr},
+    {"FileCheck=", CommandMatch::Prefix, 11, 7, &HandleFileCheck},
+    {"FileHint=", CommandMatch::Prefix, 10, 260, &HandleFileHint},
     {"Categories", CommandMatch::WholeLine, 0, 0, nullptr},
     {"Search=", CommandMatch::Prefix, 8, 1023, nullptr},
 }};

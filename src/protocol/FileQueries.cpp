@@ -1,0 +1,220 @@
+#include "protocol/FileQueries.hpp"
+
+#include <array>
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+#include "audio/FileFacts.hpp"
+#include "audio/FileOps.hpp"
+#include "audio/MarkedText.hpp"
+#include "audio/info/ByteSource.hpp"
+#include "audio/tags/FileHint.hpp"
+#include "audio/tags/TAPETags.hpp"
+#include "common/DateTime.hpp"
+#include "common/DosTime.hpp"
+#include "common/Numbers.hpp"
+#include "common/Texts.hpp"
+#include "protocol/Connection.hpp"
+#include "scheduler/SchedulerSettings.hpp"
+#include "server/LocaleFormats.hpp"
+#include "server/MainForm.hpp"
+
+namespace zd {
+namespace {
+
+constexpr std::size_t kHistorySlots = 18;
+constexpr std::size_t kHistoryBytes = kHistorySlots * 4;
+constexpr std::uint32_t kNearestLimit = 2048; // less than an hour of the same day
+constexpr std::int64_t kWeekOfDays = 0x70000; // 7 in the day field of the date half
+
+// Sets the connection's read time-out back to the hour on every way out.
+class TimeoutReset {
+public:
+    explicit TimeoutReset(Connection& connection) : connection_(connection) {}
+    ~TimeoutReset() { connection_.SetReadTimeout(Connection::kDefaultReadTimeout); }
+    TimeoutReset(const TimeoutReset&) = delete;
+    TimeoutReset& operator=(const TimeoutReset&) = delete;
+
+private:
+    Connection& connection_;
+};
+
+std::array<std::uint32_t, kHistorySlots> Slots(std::string_view history) noexcept
+{
+    std::array<std::uint32_t, kHistorySlots> slots{};
+    const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(history.data()), history.size());
+    for (std::size_t i = 0; i < kHistorySlots; ++i)
+        slots[i] = LoadLE32(bytes, i * 4);
+    return slots;
+}
+
+// The history dates in the session's locale: long date, a comma, short time.
+void InitCaptionsOnce(const MainForm& form)
+{
+    static std::once_flag once;
+    std::call_once(once, [&form] {
+        const LocaleFormats formats = form.Locale();
+        InitFieldCaptions([formats](TDateTime when) {
+            const TDateTimeParts p = DecodeDateTime(when);
+            std::tm time{};
+            time.tm_year = p.Year - 1900;
+            time.tm_mon = static_cast<int>(p.Month) - 1;
+            time.tm_mday = static_cast<int>(p.Day);
+            time.tm_hour = static_cast<int>(p.Hour);
+            time.tm_min = static_cast<int>(p.Minute);
+            time.tm_sec = static_cast<int>(p.Second);
+            time.tm_wday = static_cast<int>((p.DayOfWeek + 1) % 7);
+            return FormatDatePicture(formats.LongDateFormat, time, formats) + ", "
+                + FormatDatePicture(formats.ShortTimeFormat, time, formats);
+        });
+    });
+}
+
+} // namespace
+
+bool IsTaggableAudioFile(std::string_view markedName)
+{
+    static constexpr std::string_view kAudio[] = {".mp3", ".mp2", ".mus", ".snd", ".wav", ".ogg", ".opus",
+        ".flac", ".ape", ".mac", ".m4a", ".mp4", ".mp4a", ".mov", ".ots", ".asf", ".wma", ".wmv", ".mpg",
+        ".mpeg", ".avi", ".cda"};
+    const std::string extension = ExtensionLower(markedName);
+    if (extension.starts_with(".aif"))
+        return true;
+    for (const std::string_view audio : kAudio)
+        if (extension == audio)
+            return true;
+    return false;
+}
+
+std::string FileCheckLine(std::string_view markedName, std::int64_t now)
+{
+    const std::int64_t written = FileLocalDosTime(markedName);
+    if (written < 0)
+        return "0,0,0,0";
+    if (written <= now - kWeekOfDays)
+        return {};
+    TAPETags tags(std::string(markedName), 3, TAPETags::ModeReadShared);
+    if (tags.IndexOf("Duration") < 0)
+        tags.ImportFormatTags();
+    const std::string intro = tags.IndexOf("Intro") < 0 ? "-1" : tags.GetField("Intro");
+    return tags.GetField("Duration") + "," + tags.GetField("Cue") + "," + tags.GetField("Segue") + "," + intro;
+}
+
+std::string FileCheckReply(std::string_view listLine, std::int64_t now)
+{
+    const std::vector<std::string> items = SplitCommaList(listLine);
+    std::string reply;
+    if (items.size() < 2)
+        return reply;
+    for (std::size_t i = 0; i + 1 < items.size(); ++i)
+        reply += FileCheckLine(items[i], now) + "\r\n";
+    return reply;
+}
+
+bool ChangeScheduledHistory(std::string& history, std::string_view mode, std::uint32_t time) noexcept
+{
+    if (history.size() != kHistoryBytes)
+        return false;
+    auto slots = Slots(history);
+    const auto before = slots;
+    if (mode == "1") {
+        for (std::size_t i = 0; i < kHistorySlots; ++i) {
+            if (slots[i] < time) {
+                for (std::size_t j = kHistorySlots - 1; j > i; --j)
+                    slots[j] = slots[j - 1];
+                slots[i] = time;
+                break;
+            }
+        }
+    } else if (mode == "2") {
+        std::size_t best = kHistorySlots;
+        std::uint32_t bestDiff = kNearestLimit;
+        for (std::size_t i = 0; i < kHistorySlots; ++i) {
+            const std::uint32_t diff = slots[i] > time ? slots[i] - time : time - slots[i];
+            if (diff < bestDiff) {
+                best = i;
+                bestDiff = diff;
+            }
+        }
+        if (best < kHistorySlots) {
+            for (std::size_t j = best; j + 1 < kHistorySlots; ++j)
+                slots[j] = slots[j + 1];
+            slots[kHistorySlots - 1] = kSmallestDosDateTime;
+        }
+    }
+    if (slots == before)
+        return false;
+    for (std::size_t i = 0; i < kHistorySlots; ++i)
+        StoreLE32(reinterpret_cast<std::uint8_t*>(history.data()) + i * 4, slots[i]);
+    return true;
+}
+
+void HandleExists(Session& session, std::string_view argument)
+{
+    session.connection.WriteLine(FileExistsMarked(argument) ? "1" : "0");
+}
+
+void HandleFileCheck(Session& session, std::string_view argument)
+{
+    const std::int32_t length = TextToIntDef0(argument);
+    if (length <= 0)
+        return;
+    Connection& connection = session.connection;
+    TimeoutReset reset(connection);
+    connection.SetReadTimeout(std::chrono::milliseconds(kFileCheckTimeoutMs));
+    const std::optional<std::string> list = connection.ReadLine(static_cast<std::size_t>(length) + 2);
+    const std::string reply = FileCheckReply(list.value_or(std::string()), NowUtcDosDateTime());
+    if (!reply.empty())
+        connection.Write(reply);
+}
+
+void HandleFileHint(Session& session, std::string_view argument)
+{
+    InitCaptionsOnce(session.form);
+    const std::string text = WideToMarked(FileHintText(argument));
+    session.connection.WriteLine(std::to_string(text.size()));
+    session.connection.Write(text);
+}
+
+void HandleScheduled(Session& session, std::string_view argument)
+{
+    (void)session;
+    const std::vector<std::string> items = SplitCommaList(argument);
+    if (items.size() != 3 || !IsTaggableAudioFile(items[2]))
+        return;
+    // Packed DOS date-times of 2044 on pass the 32-bit signed range.
+    const auto time = static_cast<std::uint32_t>(TextToInt64Def0(items[1]));
+    TAPETags tags(items[2], 3, TAPETags::ModeReadWrite);
+    if (!tags.Opened())
+        return;
+    std::string history = tags.GetField("XLastScheduled");
+    if (history.size() != kHistoryBytes)
+        return;
+    ChangeScheduledHistory(history, items[0], time);
+    tags.UpdateField("XLastScheduled", history);
+    if (tags.Count() < 3)
+        tags.ImportFormatTags();
+    if (tags.Modified())
+        tags.WriteTags();
+}
+
+void HandleWriteTag(Session& session, std::string_view argument)
+{
+    std::vector<std::string> pieces;
+    BreakAtChar(pieces, argument, '\x1F');
+    std::string reply = "Fail";
+    if (pieces.size() == 3 && IsTaggableAudioFile(pieces[0])) {
+        TAPETags tags(pieces[0], 3, TAPETags::ModeReadWrite);
+        if (tags.Opened()) {
+            tags.SetField(pieces[1], pieces[2]);
+            tags.WriteTags();
+            // A file that could only be read, or a write that failed, is no success.
+            if (!tags.ReadOnly() && !tags.Error())
+                reply = "OK";
+        }
+    }
+    session.connection.WriteLine(reply);
+}
+
+} // namespace zd
