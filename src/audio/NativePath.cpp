@@ -63,6 +63,19 @@ std::string FoldKey(std::string_view utf8)
     return WideToUtf8(WideLower(*wide));
 }
 
+// a equals the lower-case ASCII text b without regard to letter case.
+bool AsciiEqualIgnoringCase(std::string_view a, std::string_view lowerB)
+{
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char c = a[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (c != lowerB[i])
+            return false;
+    }
+    return true;
+}
+
 struct DirCloser {
     void operator()(DIR* dir) const noexcept { ::closedir(dir); }
 };
@@ -74,15 +87,19 @@ std::string FindEntryIgnoringCase(const std::string& folder, const std::string& 
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "/" : folder.c_str()));
     if (!dir)
         return {};
+    const bool asciiComponent = IsAscii(component);
     const std::string key = FoldKey(component);
     std::string found;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        if (name.size() != component.size() && IsAscii(name) && IsAscii(component))
-            continue;
-        if (FoldKey(name) == key && (found.empty() || name < found))
+        bool same = false;
+        if (asciiComponent && IsAscii(name))
+            same = name.size() == key.size() && AsciiEqualIgnoringCase(name, key);
+        else
+            same = FoldKey(name) == key;
+        if (same && (found.empty() || name < found))
             found = std::string(name);
     }
     return found;
