@@ -30,16 +30,19 @@ const DurationRow kReaders[] = {
     {{".pls"}, false, nullptr},
 };
 
-const DurationRow* RowFor(const std::string& extension)
+} // namespace
+
+const DurationRow* DurationRowFor(std::string_view markedName)
 {
+    const std::string extension = ExtensionLower(markedName);
+    if (extension.empty())
+        return nullptr;
     for (const auto& row : kReaders)
         for (const auto served : row.Extensions)
             if (!served.empty() && (row.ByPrefix ? extension.starts_with(served) : extension == served))
                 return &row;
     return nullptr;
 }
-
-} // namespace
 
 std::int32_t GetFileDuration(const std::string& markedName, TVRNFileStream* stream) noexcept
 {
@@ -48,7 +51,7 @@ std::int32_t GetFileDuration(const std::string& markedName, TVRNFileStream* stre
             stream = nullptr;
         if (stream == nullptr && !FileExistsMarked(markedName))
             return -1;
-        const DurationRow* row = RowFor(ExtensionLower(markedName));
+        const DurationRow* row = DurationRowFor(markedName);
         if (row == nullptr || row->Reader == nullptr)
             return -1;
         std::int64_t result = 0;

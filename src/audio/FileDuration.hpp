@@ -30,6 +30,11 @@ struct DurationRow {
     DurationReader Reader = nullptr;
 };
 
+// The row serving a file name's extension (compared without regard to
+// letter case); nullptr when the table has none. noexcept apart from
+// allocation.
+const DurationRow* DurationRowFor(std::string_view markedName);
+
 // The play length in milliseconds of the file of that marked name, or -1
 // when it is not known (missing file, extension not in the table, no reader,
 // unreadable file, zero length). stream: an open stream on that file or

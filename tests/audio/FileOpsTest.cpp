@@ -158,6 +158,23 @@ TEST(RetryOpen, LastFileErrorSurvivesRacingThreads)
     EXPECT_FALSE(torn);
 }
 
+TEST(FileDuration, PicksTheRowByExtension)
+{
+    struct Case {
+        const char* name;
+        const char* firstOfRow; // nullptr: no row
+    } const cases[] = {
+        {"C:\\Music\\Song.MP3", ".mp3"}, {"x.snd", ".mp3"}, {"x.Wav", ".wav"}, {"x.opus", ".ogg"},
+        {"x.aiff", ".aif"}, {"x.AIFC", ".aif"}, {"x.aif", ".aif"}, {"x.mp4a", ".m4a"}, {"x.mpeg", ".mpg"},
+        {"x.pls", ".pls"}, {"x.txt", nullptr}, {"x.ai", nullptr}, {"noextension", nullptr}, {"x.mp3x", nullptr},
+    };
+    for (const auto& c : cases) {
+        const DurationRow* row = DurationRowFor(c.name);
+        const std::string_view served = row == nullptr ? std::string_view("none") : row->Extensions[0];
+        EXPECT_EQ(served, c.firstOfRow == nullptr ? "none" : c.firstOfRow) << c.name;
+    }
+}
+
 TEST(FileDuration, UnknownLengthsAreMinusOne)
 {
     TempInstallation inst;
