@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
 
 namespace zd {
 namespace {
@@ -179,6 +182,19 @@ TEST(StartupFacts, ProxyAndVersion)
     EXPECT_FALSE(facts.HasMediaFoundation);
     EXPECT_EQ(FileVersionText(""), ZODAVIZI_VERSION ".0");
     EXPECT_EQ(FileVersionText("/nonexistent/file.dll"), "");
+
+    // An executable with a fixed version record: signature, structure
+    // version 1.0, file version 6.0 / 1.2.
+    std::string image = "MZ" + std::string(62, '\0');
+    const unsigned char record[] = {0xBD, 0x04, 0xEF, 0xFE, 0x00, 0x00, 0x01, 0x00,
+        0x00, 0x00, 0x06, 0x00, 0x02, 0x00, 0x01, 0x00};
+    image.append(reinterpret_cast<const char*>(record), sizeof record);
+    const std::string path = ::testing::TempDir() + "zd-version-test.dll";
+    std::ofstream(path, std::ios::binary) << image;
+    EXPECT_EQ(FileVersionText(path), "6.0.1.2");
+    std::ofstream(path, std::ios::binary) << "#!/bin/sh\n";
+    EXPECT_EQ(FileVersionText(path), "");
+    std::remove(path.c_str());
 }
 
 } // namespace
