@@ -10,7 +10,7 @@ void MainThread::Post(Job job)
 {
     {
         std::lock_guard lock(mutex_);
-        queue_.push_back(Task{std::move(job), nullptr, nullptr});
+        queue_.push_back(Task{std::move(job), nullptr});
     }
     wake_.notify_all();
 }
@@ -21,15 +21,16 @@ void MainThread::RunAndWait(const Job& job)
         job();
         return;
     }
-    std::exception_ptr error;
-    bool done = false;
+    Waiter waiter;
     std::unique_lock lock(mutex_);
-    queue_.push_back(Task{job, &error, &done});
-    wake_.notify_all();
-    finished_.wait(lock, [&] { return done; });
+    queue_.push_back(Task{job, &waiter});
     lock.unlock();
-    if (error)
-        std::rethrow_exception(error);
+    wake_.notify_one();
+    lock.lock();
+    waiter.finished.wait(lock, [&] { return waiter.done; });
+    lock.unlock();
+    if (waiter.error)
+        std::rethrow_exception(waiter.error);
 }
 
 bool MainThread::RunOne(std::unique_lock<std::mutex>& lock)
@@ -46,10 +47,10 @@ bool MainThread::RunOne(std::unique_lock<std::mutex>& lock)
         error = std::current_exception();
     }
     lock.lock();
-    if (task.done != nullptr) {
-        *task.error = error;
-        *task.done = true;
-        finished_.notify_all();
+    if (task.waiter != nullptr) {
+        task.waiter->error = error;
+        task.waiter->done = true;
+        task.waiter->finished.notify_one();
     }
     return true;
 }

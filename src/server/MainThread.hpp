@@ -78,10 +78,16 @@ public:
     void Wake() noexcept;
 
 private:
+    // What a waiting caller keeps on its stack: the main thread fills it in
+    // and wakes only that caller.
+    struct Waiter {
+        std::exception_ptr error;
+        bool done = false;
+        std::condition_variable finished;
+    };
     struct Task {
         Job job;
-        std::exception_ptr* error = nullptr; // set for waited jobs
-        bool* done = nullptr;
+        Waiter* waiter = nullptr; // set for waited jobs
     };
 
     void RunAndWait(const Job& job);
@@ -90,8 +96,7 @@ private:
 
     std::thread::id owner_;
     mutable std::mutex mutex_;
-    std::condition_variable wake_;    // main thread waits here
-    std::condition_variable finished_; // callers of RunOnMainThread wait here
+    std::condition_variable wake_; // the main thread waits here
     std::deque<Task> queue_;
     bool quit_ = false;
     int exitCode_ = 0;
