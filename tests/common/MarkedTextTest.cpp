@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
 namespace zd {
 namespace {
 
@@ -73,6 +78,30 @@ TEST(CodePage, ConversionsAndFallbacks)
     EXPECT_EQ(WideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(WideToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
     EXPECT_EQ(WideLower(u"\u00C9COLE \u0130"), u"\u00E9cole i");
+}
+
+// The code page is read once per process, so the configured case runs in a
+// fresh copy of this test program with ZODAVIZI_CODEPAGE set.
+TEST(CodePage, ConfiguredByTheEnvironment)
+{
+    if (const char* configured = std::getenv("ZODAVIZI_CODEPAGE")) {
+        ASSERT_STREQ(configured, "1251");
+        EXPECT_EQ(ConfiguredCodePage(), "CP1251");
+        EXPECT_EQ(MarkedToWide("\xC0\xE1"), u"\u0410\u0431");   // Cyrillic A, be
+        EXPECT_EQ(WideToMarked(u"\u0410"), "\x7F" "\xD0\x90");   // marked UTF-8 still
+        return;
+    }
+    EXPECT_EQ(ConfiguredCodePage(), "CP1252");
+    char program[] = "/proc/self/exe";
+    char filter[] = "--gtest_filter=CodePage.ConfiguredByTheEnvironment";
+    char setting[] = "ZODAVIZI_CODEPAGE=1251";
+    char* argv[] = {program, filter, nullptr};
+    char* envp[] = {setting, nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(::posix_spawn(&child, program, nullptr, nullptr, argv, envp), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 } // namespace
