@@ -15,6 +15,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace zd::e2e {
 namespace {
@@ -47,6 +48,7 @@ protected:
         Make("old.mp3", 30, {{"Duration", "5000"}, {"Intro", "1"}});
         Make("history.mp3", 40, {{"Title", "T"}, {"Artist", "A"}, {"XLastScheduled", History(kNewest)}});
         Make("notes.txt", 40, {{"XLastScheduled", History(kNewest)}});
+        Make("vt.mp3", 40, {{"Title", "T"}, {"Artist", "A"}, {"Rating", "4"}, {"XLastScheduled", History(kNewest)}});
         port = FreePort();
         server = new ServerProcess(BuiltProgram("zodavizi"),
             std::vector<std::string>{"--headless", "-a", demo->RootArgument(), "--listen",
@@ -223,6 +225,32 @@ TEST_F(FileQueries, WriteTagRepliesOkOnlyForWrittenAudioFiles)
 
     client->WriteLine("WriteTag=" + Name("fresh.mp3") + "\x1F" "A\x1F" "x");
     EXPECT_TRUE(client->ServerClosed()) << "a 1-character tag name ends the connection";
+}
+
+TEST_F(FileQueries, VtclientSubcommands)
+{
+    const std::string command = BuiltProgram("vtclient") + " --port " + std::to_string(port)
+        + " --user demo --password demo exists '" + Name("vt.mp3") + "' write-tag '" + Name("vt.mp3")
+        + "' Client Acme file-check '" + Name("fresh.mp3") + "|" + Name("missing.mp3") + "' file-hint '"
+        + Name("vt.mp3") + "' scheduled add '2026-01-05 10:00:00' '" + Name("vt.mp3") + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char chunk[4096];
+    while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, pipe))
+        output.append(chunk, n);
+    const int status = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    const std::string head = "OK\n1\nOK\n" + Name("fresh.mp3") + ": 215000,150,208000,12000\n" + Name("missing.mp3")
+        + ": 0,0,0,0\nClient:       Acme\nRating:       4\nLast Scheduled: \n      ";
+    const std::string tail = "\nFilename:     " + Name("vt.mp3") + "\nsent\n";
+    EXPECT_TRUE(output.starts_with(head)) << output;
+    EXPECT_TRUE(output.ends_with(tail)) << output;
+    const std::string history = TAPETags(Path("vt.mp3"), 1, TAPETags::ModeRead).GetField("XLastScheduled");
+    ASSERT_EQ(history.size(), 72u);
+    EXPECT_EQ(static_cast<std::uint32_t>(static_cast<unsigned char>(history[0]) | static_cast<unsigned char>(history[1]) << 8
+                  | static_cast<unsigned char>(history[2]) << 16 | static_cast<unsigned char>(history[3]) << 24),
+        static_cast<std::uint32_t>(PackDosDateTime(2026, 1, 5, 10, 0, 0)));
 }
 
 } // namespace
