@@ -181,8 +181,10 @@ void SetInstallationRoot(const std::string& rootFolder)
 {
     std::string found;
     std::error_code error;
-    std::filesystem::path folder = std::filesystem::absolute(rootFolder, error);
-    if (!error) {
+    std::filesystem::path folder;
+    if (!rootFolder.empty())
+        folder = std::filesystem::absolute(rootFolder, error);
+    if (!rootFolder.empty() && !error) {
         folder = folder.lexically_normal();
         while (true) {
             const std::filesystem::path candidate = folder / "dosdevices";

@@ -20,7 +20,7 @@ namespace zd {
 // UNC names ("\\server\share\...") are not supported and name no file.
 
 // Sets the installation root (the native RootFolder) and finds its drive
-// map. Safe from any thread; the server calls it at start-up, tests on
+// map; an empty root clears the map. Safe from any thread; the server calls it at start-up, tests on
 // temporary folders. noexcept apart from allocation.
 void SetInstallationRoot(const std::string& rootFolder);
 

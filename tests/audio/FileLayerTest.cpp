@@ -62,9 +62,14 @@ TEST(FileLayer, NoDriveMapNamesNoDriveFile)
 {
     TempInstallation inst;
     inst.Put("Data/x.dat", "x");
-    SetInstallationRoot("/");
-    EXPECT_FALSE(FileExistsMarked("C:\\Data\\x.dat"));
-    EXPECT_EQ(DriveMapFolder(), "");
+    for (const char* root : {"/", ""}) {
+        SetInstallationRoot(root);
+        EXPECT_FALSE(FileExistsMarked("C:\\Data\\x.dat")) << root;
+        EXPECT_EQ(DriveMapFolder(), "") << root;
+    }
+    // The map is found from the root itself, as well as from below it.
+    SetInstallationRoot(inst.Root().string());
+    EXPECT_TRUE(FileExistsMarked("C:\\Data\\x.dat"));
 }
 
 TEST(FileLayer, CreatesInTheFolderThatExistsUnderAnotherCase)
