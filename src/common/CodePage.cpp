@@ -184,6 +184,36 @@ locale_t Utf8Locale()
     return locale;
 }
 
+bool IsAscii(std::string_view text) noexcept
+{
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+bool IsAscii(std::u16string_view wide) noexcept
+{
+    for (const char16_t c : wide)
+        if (c >= 0x80)
+            return false;
+    return true;
+}
+
+// ASCII is the same in every code page this system uses: no conversion.
+std::u16string WidenAscii(std::string_view text)
+{
+    return std::u16string(text.begin(), text.end());
+}
+
+std::string NarrowAscii(std::u16string_view wide)
+{
+    std::string out(wide.size(), '\0');
+    for (std::size_t i = 0; i < wide.size(); ++i)
+        out[i] = static_cast<char>(wide[i]);
+    return out;
+}
+
 } // namespace
 
 const std::string& ConfiguredCodePage() noexcept
@@ -194,16 +224,22 @@ const std::string& ConfiguredCodePage() noexcept
 
 std::u16string AnsiToWide(std::string_view text)
 {
+    if (IsAscii(text))
+        return WidenAscii(text);
     return SingleByteToWide(text, ConfiguredCodePage());
 }
 
 std::string WideToAnsi(std::u16string_view wide)
 {
+    if (IsAscii(wide))
+        return NarrowAscii(wide);
     return WideTo(wide, ConfiguredCodePage());
 }
 
 std::optional<std::u16string> Utf8ToWide(std::string_view text)
 {
+    if (IsAscii(text))
+        return WidenAscii(text);
     Converter& conv = ConverterFor("UTF-16LE", "UTF-8");
     if (!conv.valid())
         return std::nullopt;

@@ -10,7 +10,8 @@ namespace zd {
 // (UTF-16) texts. Plain 8-bit texts are in the configured single-byte code
 // page: Windows-1252, or the one named by the environment variable
 // ZODAVIZI_CODEPAGE (a number such as "1250", or an iconv name such as
-// "ISO-8859-2"), read once. All conversions go through iconv and are safe
+// "ISO-8859-2"), read once; like every Windows ANSI code page it must keep
+// ASCII as it is (pure ASCII texts pass unconverted). All conversions go through iconv and are safe
 // from any thread.
 
 // The iconv name of the configured code page ("CP1252"). noexcept.
