@@ -149,6 +149,9 @@ TRestrictionRange NormaliseRestriction(const TSongRestriction& r, TDateTime t) n
 
 bool RestrictionAllows(const TSongRestriction& r, TDateTime t, bool& afterEnd) noexcept
 {
+    afterEnd = false;
+    if (!std::isfinite(t))
+        return false;
     const TRestrictionRange range = NormaliseRestriction(r, t);
     afterEnd = t > range.End;
     if (t < range.Start || afterEnd)

@@ -117,6 +117,7 @@ TEST(SongRestriction, DateForms)
         {"no end date", Range(45000, 0), At(2099, 12, 31), true},
         {"plain start with every-year end", Range(45000, 100000000), At(2090, 1, 1), true},
         {"before 2000 never", Range(0, 0), At(1999, 12, 31), false},
+        {"not a time", TSongRestriction{}, std::nan(""), false},
     };
     for (const auto& c : cases) {
         bool afterEnd = false;
