@@ -138,6 +138,7 @@ bool MainForm::StartServer()
     }
     // The decoder host's buffer-length setting is set to 1 here.
     mainThread_.StartTimer();
+    started_ = true;
     return true;
 }
 
@@ -193,6 +194,11 @@ void MainForm::ActivateListener()
 void MainForm::StopListening() noexcept
 {
     listener_.Stop();
+    // Connections that never logged in are not in the list: end them too,
+    // serving their last main-thread jobs while they finish.
+    listener_.CloseAll();
+    mainThread_.PumpUntil([this] { return listener_.ConnectionCount() == 0; });
+    listener_.JoinFinished(true);
 }
 
 void MainForm::CheckTime()
@@ -233,15 +239,12 @@ void MainForm::FormClose()
     mainThread_.StopTimer();
     if (listener_.Listening()) {
         DisconnectAll();
-        listener_.Stop();
+        StopListening();
         // Port forwarding removes its mapping here when UPnP is on.
     }
-    // Connections that never logged in are not in the list: end them too,
-    // serving their last main-thread jobs while they finish.
-    listener_.CloseAll();
-    mainThread_.PumpUntil([this] { return listener_.ConnectionCount() == 0; });
-    listener_.JoinFinished(true);
-    SaveSettings(*this, false);
+    StopListening(); // also ends connections left from a failed activation
+    if (started_)
+        SaveSettings(*this, false); // a copy that never started saves nothing
     usersPage_.ForgetShownUser();
     users_.Clear();
     // The preview player pool is freed here.
@@ -414,7 +417,10 @@ void MainForm::TCPServerException(ServedConnection& served, const std::exception
 void MainForm::TCPServerListenException(const std::exception& error) noexcept
 {
     try {
-        LogEvent("**** Listener Thread " + ClassNameOf(error) + ": " + error.what());
+        std::string line = "**** Listener Thread " + ClassNameOf(error) + ": " + error.what();
+        // The accepting thread must not wait for the main thread, which may
+        // be joining it.
+        mainThread_.Post([this, line = std::move(line)] { LogEvent(line); });
     } catch (...) {
     }
 }

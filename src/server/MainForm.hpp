@@ -71,7 +71,9 @@ public:
     // unticks "Enable Server", logs and shows the message. noexcept apart
     // from allocation.
     void ActivateListener();
-    // Stops listening and forgets the listener's bindings. noexcept.
+    // Stops listening, forgets the listener's bindings and ends every
+    // connection, serving main-thread jobs until their threads finished.
+    // Main thread. noexcept.
     void StopListening() noexcept;
     bool Listening() const noexcept { return listener_.Listening(); }
     // The port the listener is bound to (0 when closed).
@@ -136,7 +138,8 @@ public:
     void TCPServerDisconnect(ServedConnection& served) noexcept;
     // A connection's error: logged; a preview stream is dropped. noexcept.
     void TCPServerException(ServedConnection& served, const std::exception& error) noexcept;
-    // An error of the accepting thread: logged. noexcept.
+    // An error of the accepting thread: logged (handed to the main thread
+    // without waiting). noexcept.
     void TCPServerListenException(const std::exception& error) noexcept;
     // Open connections, from the listener's list under its lock. Any thread.
     std::size_t OpenConnectionCount() const { return listener_.ConnectionCount(); }
@@ -194,6 +197,7 @@ private:
     Listener listener_;
     int lastHour_ = 0;
     int lastMinute_ = 0;
+    bool started_ = false;
     bool closed_ = false;
     int exitCode_ = 0;
 };

@@ -140,8 +140,11 @@ TEST_F(Connections, DisconnectAllDropsEverySessionNewestFirst)
 TEST_F(Connections, UntickingEnableServerDropsEveryoneAndStopsListening)
 {
     auto bob = LoggedIn("bob");
+    auto anonymous = Connect();
     form_->Page().SetServerEnabled(false);
     EXPECT_TRUE(bob->WaitClosed());
+    EXPECT_TRUE(anonymous->WaitClosed());
+    EXPECT_EQ(form_->OpenConnectionCount(), 0u);
     EXPECT_FALSE(form_->Listening());
     EXPECT_EQ(form_->Connected().Count(), 0u);
     EXPECT_TRUE(form_->Page().SettingsChanged());
@@ -206,8 +209,8 @@ TEST_F(FormFixture, PortInUseLeavesTheServerRunningDisabled)
     main_.StartTimer();
     busy.Page().SetServerEnabled(true);
     EXPECT_FALSE(busy.Page().ServerEnabled());
-    ASSERT_EQ(busy.Log().Lines().size(), 1u);
-    EXPECT_TRUE(busy.Log().Lines()[0].ends_with(" Unable to activate the server: Address already in use"));
+    ASSERT_FALSE(busy.Log().Lines().empty());
+    EXPECT_TRUE(busy.Log().Lines().back().ends_with(" Unable to activate the server: Address already in use"));
     busy.FormClose();
     ::close(taken);
 }
