@@ -99,23 +99,27 @@ TAPETags::~TAPETags() = default;
 
 void TAPETags::ReadTag()
 {
-    std::array<std::uint8_t, kID3v1Size> tail{};
-    if (ReadAt(*stream_, fileSize_ - kID3v1Size, tail.data(), tail.size()) && StartsWith(tail, "TAG")) {
-        std::copy(tail.begin() + 3, tail.end(), id3v1_.begin());
+    // One read of the last 160 bytes holds an ID3v1 tag and the APEv2 footer
+    // in front of it, or the footer that ends the file.
+    std::array<std::uint8_t, 160> tail{};
+    if (!ReadAt(*stream_, fileSize_ - 160, tail.data(), tail.size()))
+        return;
+    const auto at = [&tail](std::size_t offset) { return std::span<const std::uint8_t>(tail).subspan(offset); };
+    if (StartsWith(at(32), "TAG")) {
+        std::copy(tail.begin() + 35, tail.end(), id3v1_.begin());
         hasID3v1_ = true;
     }
-    APEFooterBytes bytes{};
     APEFooter footer;
-    bool found = ReadAt(*stream_, fileSize_ - (hasID3v1_ ? 160 : 32), bytes.data(), bytes.size())
-        && ParseAPEFooter(bytes, footer);
-    if (!found && hasID3v1_) {
+    bool found = ParseAPEFooter(at(hasID3v1_ ? 0 : 128), footer);
+    if (!found && hasID3v1_ && ParseAPEFooter(at(128), footer)) {
         // "TAG" inside the items of a tag that ends the file is no ID3v1 tag.
-        found = ReadAt(*stream_, fileSize_ - 32, bytes.data(), bytes.size()) && ParseAPEFooter(bytes, footer);
-        if (found) {
-            hasID3v1_ = false;
-            id3v1_.fill(0);
-        }
+        found = true;
+        hasID3v1_ = false;
+        id3v1_.fill(0);
     }
+    APEFooterBytes bytes{};
+    if (found)
+        std::copy_n(tail.begin() + (hasID3v1_ ? 0 : 128), bytes.size(), bytes.begin());
     if (!found)
         return;
     hasAPETag_ = true;

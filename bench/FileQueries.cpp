@@ -1,0 +1,138 @@
+// The file commands' cost against the file system's own: the "FileCheck="
+// marker lines of 1,000 files (half written this week) and reading the tag
+// store of 10,000 files, each next to the same number of plain stat calls
+// with a 32-byte read of the file's end.
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "audio/tags/TAPETags.hpp"
+#include "common/DosTime.hpp"
+#include "protocol/FileQueries.hpp"
+
+namespace {
+
+// Small tagged MP3 files in a temporary folder, removed at exit.
+class Library {
+public:
+    explicit Library(int count)
+    {
+        folder_ = std::filesystem::temp_directory_path() / ("zd-bench-files-" + std::to_string(::getpid()) + "-" + std::to_string(count));
+        std::filesystem::create_directories(folder_);
+        std::string frames;
+        for (int i = 0; i < 2; ++i) {
+            std::string frame(417, '\x21');
+            frame[0] = '\xFF';
+            frame[1] = '\xFB';
+            frame[2] = '\x90';
+            frame[3] = '\0';
+            frames += frame;
+        }
+        for (int i = 0; i < count; ++i) {
+            const std::string path = (folder_ / ("song" + std::to_string(i) + ".mp3")).string();
+            std::ofstream(path, std::ios::binary) << frames;
+            {
+                zd::TAPETags tags(path, 1, zd::TAPETags::ModeReadWrite);
+                tags.SetField("Title", "Song " + std::to_string(i));
+                tags.SetField("Artist", "Artist");
+                tags.SetFieldInt("Duration", 180000 + i);
+                tags.SetField("Cue", "100");
+                tags.SetField("Segue", "175000");
+                tags.SetField("Intro", "9000");
+                tags.WriteTags();
+            }
+            // Half changed two days ago, half a month ago.
+            const std::time_t when = std::time(nullptr) - (i % 2 == 0 ? 2 : 30) * 86400L;
+            const timespec times[2] = {{when, 0}, {when, 0}};
+            ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+            paths_.push_back(path);
+        }
+    }
+    ~Library() { std::filesystem::remove_all(folder_); }
+
+    const std::vector<std::string>& Paths() const { return paths_; }
+
+private:
+    std::filesystem::path folder_;
+    std::vector<std::string> paths_;
+};
+
+const Library& Files(int count)
+{
+    static Library thousand(1000);
+    static Library tenThousand(10000);
+    return count == 1000 ? thousand : tenThousand;
+}
+
+// stat and a 32-byte read of the end of each file.
+void PlainReads(const std::vector<std::string>& paths)
+{
+    char tail[32];
+    for (const std::string& path : paths) {
+        struct stat s{};
+        if (::stat(path.c_str(), &s) != 0)
+            continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        benchmark::DoNotOptimize(::pread(fd, tail, sizeof tail, s.st_size - 32));
+        ::close(fd);
+    }
+}
+
+void FileCheckOf1000(benchmark::State& state)
+{
+    const auto& paths = Files(1000).Paths();
+    std::string list;
+    for (const std::string& path : paths)
+        list += path + ",";
+    const std::int64_t now = zd::NowUtcDosDateTime();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zd::FileCheckReply(list, now));
+    state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(FileCheckOf1000)->Unit(benchmark::kMillisecond);
+
+void PlainStatReadsOf1000(benchmark::State& state)
+{
+    const auto& paths = Files(1000).Paths();
+    for (auto _ : state)
+        PlainReads(paths);
+    state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(PlainStatReadsOf1000)->Unit(benchmark::kMillisecond);
+
+void TagStoresOf10000(benchmark::State& state)
+{
+    const auto& paths = Files(10000).Paths();
+    for (auto _ : state) {
+        for (const std::string& path : paths) {
+            zd::TAPETags tags(path, 1, zd::TAPETags::ModeReadShared);
+            benchmark::DoNotOptimize(tags.GetField("Duration"));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 10000);
+}
+BENCHMARK(TagStoresOf10000)->Unit(benchmark::kMillisecond);
+
+void PlainStatReadsOf10000(benchmark::State& state)
+{
+    const auto& paths = Files(10000).Paths();
+    for (auto _ : state)
+        PlainReads(paths);
+    state.SetItemsProcessed(state.iterations() * 10000);
+}
+BENCHMARK(PlainStatReadsOf10000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
