@@ -2,6 +2,8 @@
 
 #include "common/Numbers.hpp"
 
+#include <cstring>
+
 namespace zd {
 
 std::string_view PlaylistBodyText(std::string_view body) noexcept
@@ -12,18 +14,31 @@ std::string_view PlaylistBodyText(std::string_view body) noexcept
 
 std::vector<std::string_view> SplitPlaylistLines(std::string_view text)
 {
+    // Finds each LF with memchr and looks for a CR only before it, so the
+    // usual CR LF text is split at memory speed; lines ended by a CR alone
+    // are taken one by one before the LF found.
     std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            break;
+    const char* start = text.data();
+    const char* const end = start + text.size();
+    const char* lf = nullptr; // the next LF at or after start, or end
+    while (start != end) {
+        if (lf == nullptr || lf < start) {
+            lf = static_cast<const char*>(
+                std::memchr(start, '\n', static_cast<std::size_t>(end - start)));
+            if (lf == nullptr)
+                lf = end;
         }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
-            ++start;
+        const char* cr = static_cast<const char*>(
+            std::memchr(start, '\r', static_cast<std::size_t>(lf - start)));
+        if (cr != nullptr) {
+            lines.emplace_back(start, static_cast<std::size_t>(cr - start));
+            start = cr + 1;
+            if (start != end && *start == '\n')
+                ++start;
+        } else {
+            lines.emplace_back(start, static_cast<std::size_t>(lf - start));
+            start = lf == end ? end : lf + 1;
+        }
     }
     return lines;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,7 +48,7 @@ BodyLine ClassifyBodyLine(std::string_view line) noexcept;
 // The merge position over the old lines of the playlist being saved. It
 // refers to the fields of the save state kept by the saving user.
 struct MergeCursor {
-    const std::vector<std::string>& oldLines;
+    std::span<const std::string_view> oldLines;
     int& oldLineIndex; // next old line not yet copied or skipped
     int& blockCount;   // last block whose "B," line was copied; -1 before
     int& lastBlock;    // block of the last client line written; -1 before

@@ -129,22 +129,32 @@ void LogRestore(CommandHost& host, const TUser& user, const std::string& message
 
 void CopyBackup(const std::string& path, std::string_view content) noexcept
 {
+    const std::string backupPath = BackupPathOf(path);
     try {
-        TVRNFileStream backup(BackupPathOf(path), kModeCreate);
-        backup.Write(content);
+        // An older backup is overwritten in place and cut where the copy
+        // ends: cutting a file to nothing, or deleting it, would make the
+        // file system flush or free it, which costs more than the merge.
+        std::unique_ptr<TVRNFileStream> backup;
+        try {
+            backup = TVRNFileStream::Create(backupPath, kOpenWrite | kShareExclusive);
+        } catch (const std::exception&) {
+            backup = TVRNFileStream::Create(backupPath, kModeCreate);
+        }
+        backup->Write(content);
+        backup->Truncate();
     } catch (const std::exception&) {
         // A backup that cannot be made does not stop the save.
     }
 }
 
-MergeCursor CursorOf(TUser& user) noexcept
-{
-    return {user.OldPlaylistLines, user.OldLineIndex, user.BlockCount, user.LastBlock,
-            user.LinesWritten};
-}
-
-// One save body being handled: its reply text and the lines merged but not
-// yet written to the playlist.
+// One save body being handled: its reply text, the old content of the open
+// playlist and the lines merged but not yet written to it.
+//
+// The old lines are kept here as views of the content read; they become the
+// user's OldPlaylistLines only when they are to be written back. No one else
+// reads them meanwhile: a session end leaves a save in progress to its
+// thread (SaveStateRegistry), and a save always ends with the playlist
+// closed.
 class BodySave {
 public:
     BodySave(CommandHost& host, TUser& user, const std::string& folder, const PlaylistRetry& retry)
@@ -173,18 +183,18 @@ private:
         if (!user_.PlaylistStream || line.number < 0)
             return true;
         try {
-            auto cursor = CursorOf(user_);
+            auto cursor = Cursor();
             CopyOldLinesUpTo(cursor, line.number, pending_);
             if (line.kind == BodyLineKind::EndMarker) {
                 Flush();
+                user_.PlaylistStream->Truncate();
                 ended_ = true;
                 if (TextToIntDef0(line.rest) == user_.LinesWritten) {
                     reply_ = "OK";
                     host_.Log(TrFormat("User %0:s saved %1:s", {user_.Login, name_}));
                 } else {
                     reply_ = std::string(line.rest);
-                    pending_.clear();
-                    RestorePlaylist(host_, user_, "File restored");
+                    WriteBack("File restored");
                 }
                 return false;
             }
@@ -193,8 +203,7 @@ private:
                 Flush();
         } catch (const std::exception& error) {
             reply_ = ErrorText(error);
-            pending_.clear();
-            RestorePlaylist(host_, user_, reply_);
+            WriteBack(reply_);
             return false;
         }
         return true;
@@ -205,9 +214,8 @@ private:
         // A playlist left open by an earlier header of this body gets its old
         // content back before anything else is looked at, so that lines
         // meant for a later playlist can never land in it.
-        pending_.clear();
         if (user_.PlaylistOpen)
-            RestorePlaylist(host_, user_, "File restored");
+            WriteBack("File restored");
         else
             ClosePlaylist(user_);
         name_ = std::string(name);
@@ -223,15 +231,18 @@ private:
         }
         try {
             auto& stream = *user_.PlaylistStream;
-            const std::string content = ReadWholeStream(stream);
+            oldContent_ = ReadWholeStream(stream);
             // The backup is taken from the content read under the lock, so it
             // is exactly what this save replaces.
-            if (content.size() > 100)
-                CopyBackup(user_.OpenPlaylistPath, content);
-            user_.OldPlaylistLines = ReadPlaylistLines(content);
-            auto cursor = CursorOf(user_);
+            if (oldContent_.size() > 100)
+                CopyBackup(user_.OpenPlaylistPath, oldContent_);
+            oldLines_ = SplitPlaylistLines(oldContent_);
+            auto cursor = Cursor();
             ResetMergeCursor(cursor);
-            stream.SetSize(0);
+            // The merged lines are written from the start over the old
+            // content and the file is cut where they end. Cutting a file to
+            // nothing first would make the file system flush it at close,
+            // which costs more than the whole merge.
             stream.SetPosition(0);
         } catch (const std::exception& error) {
             reply_ = ErrorText(error);
@@ -259,8 +270,22 @@ private:
         }
         // The body ended without its end marker: the playlist would hold only
         // what was merged so far, so its previous content is written back.
+        WriteBack("File restored");
+    }
+
+    MergeCursor Cursor() noexcept
+    {
+        return {oldLines_, user_.OldLineIndex, user_.BlockCount, user_.LastBlock, user_.LinesWritten};
+    }
+
+    // Writes the open playlist's old content back (RestorePlaylist).
+    void WriteBack(const std::string& message)
+    {
         pending_.clear();
-        RestorePlaylist(host_, user_, "File restored");
+        user_.OldPlaylistLines.assign(oldLines_.begin(), oldLines_.end());
+        RestorePlaylist(host_, user_, message);
+        oldLines_.clear();
+        oldContent_.clear();
     }
 
     CommandHost& host_;
@@ -270,6 +295,8 @@ private:
     std::string reply_ = "Size=0";
     std::string name_;
     std::string pending_;
+    std::string oldContent_;
+    std::vector<std::string_view> oldLines_;
     bool ended_ = false;
 };
 

@@ -155,6 +155,8 @@ TEST(PlaylistBodyLines, SplitAndClassify)
 {
     EXPECT_THAT(SplitPlaylistLines("a\r\nb\nc\rd"), ElementsAre("a", "b", "c", "d"));
     EXPECT_THAT(SplitPlaylistLines("a\r\n\r\n"), ElementsAre("a", ""));
+    EXPECT_THAT(SplitPlaylistLines("a\rb\r\rc\nd\r"), ElementsAre("a", "b", "", "c", "d"));
+    EXPECT_THAT(SplitPlaylistLines("\n\r\n"), ElementsAre("", ""));
     EXPECT_THAT(SplitPlaylistLines(""), IsEmpty());
 
     struct Row {
