@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "TagTestFiles.hpp"
 #include "audio/TVRNFileStream.hpp"
 #include "audio/tags/TAPETags.hpp"
 #include "common/Error.hpp"
+#include "common/Numbers.hpp"
 
 namespace zd {
 namespace {
@@ -359,6 +362,31 @@ TEST(TagStore, WritesNothingWhereItMayNot)
     EXPECT_EQ(ReadFile(folder.File("locked.mp3")), body);
     TAPETags small(folder.File("small.mp3"), 1, TAPETags::ModeRead);
     EXPECT_FALSE(small.Opened());
+}
+
+TEST(TagStore, ConcurrentWritersOfOneFileLoseNoUpdate)
+{
+    TempFolder folder;
+    const std::string path = folder.File("shared.mp3");
+    const Bytes audio = SmallMp3();
+    WriteFile(path, audio);
+    const auto count = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            TAPETags tags(path, 1, TAPETags::ModeReadWrite);
+            tags.SetFieldInt("Counter", TextToIntDef0(tags.GetField("Counter")) + 1);
+            tags.SetField("Pad", std::string(static_cast<std::size_t>(i % 7) * 10, 'p')); // tags of changing size
+            tags.WriteTags();
+        }
+    };
+    std::thread first(count, 40);
+    std::thread second(count, 40);
+    first.join();
+    second.join();
+    TAPETags read(path, 1, TAPETags::ModeRead);
+    EXPECT_FALSE(read.Error());
+    EXPECT_EQ(read.GetField("Counter"), "80");
+    const Bytes file = ReadFile(path);
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), file.begin()));
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #include "audio/tags/TAPETags.hpp"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "audio/FileOps.hpp"
 #include "audio/MarkedText.hpp"
@@ -56,6 +59,38 @@ void WriteAt(TVRNFileStream& stream, std::int64_t pos, const void* data, std::si
     stream.Write(data, count);
 }
 
+// The files that a writable store of this process has open: a second
+// writable store of the same file waits until the first is freed, so that two
+// connections changing one file's tag never write over each other's read.
+class WriterFiles {
+public:
+    void Acquire(const std::string& key)
+    {
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [&] { return !held_.contains(key); });
+        held_.insert(key);
+    }
+    void Release(const std::string& key) noexcept
+    {
+        {
+            std::lock_guard lock(mutex_);
+            held_.erase(key);
+        }
+        released_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    std::set<std::string> held_;
+};
+
+WriterFiles& Writers()
+{
+    static WriterFiles writers;
+    return writers;
+}
+
 } // namespace
 
 TAPETags::TAPETags(std::string fileName, int attempts, std::uint16_t mode) : fileName_(std::move(fileName))
@@ -72,6 +107,10 @@ TAPETags::TAPETags(std::string fileName, int attempts, std::uint16_t mode) : fil
         stream_ = OpenWideFileStreamRetry(fileName_, attempts, kOpenRead | kShareDenyNone);
     if (stream_ == nullptr)
         return;
+    if (!readOnly_) {
+        writerKey_ = stream_->NativePath();
+        Writers().Acquire(writerKey_);
+    }
     try {
         fileSize_ = stream_->Size();
     } catch (const std::exception&) {
@@ -95,7 +134,12 @@ TAPETags::TAPETags(std::string fileName, int attempts, std::uint16_t mode) : fil
     }
 }
 
-TAPETags::~TAPETags() = default;
+TAPETags::~TAPETags()
+{
+    stream_.reset();
+    if (!writerKey_.empty())
+        Writers().Release(writerKey_);
+}
 
 void TAPETags::ReadTag()
 {
