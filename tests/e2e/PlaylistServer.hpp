@@ -31,13 +31,20 @@ inline void PutFile(const std::filesystem::path& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// Every file below the folder with its content, for "nothing changed" checks.
+// Every file below the folder with its content (its size for large ones),
+// for "nothing changed" checks. The files the server itself keeps up to date
+// (the connected-users file, its configuration file) are left out.
 inline std::vector<std::pair<std::string, std::string>> Snapshot(const std::filesystem::path& folder)
 {
     std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files.emplace_back(entry.path().string(), FileBytes(entry.path()));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_regular_file() || name == "VTUsers.log" || name.rfind("ZODavizi.", 0) == 0)
+            continue;
+        const auto size = entry.file_size();
+        files.emplace_back(entry.path().string(),
+                           size < (1u << 20) ? FileBytes(entry.path()) : std::to_string(size));
+    }
     std::sort(files.begin(), files.end());
     return files;
 }
