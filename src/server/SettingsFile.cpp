@@ -72,12 +72,13 @@ std::string DataPath(const std::string& dataFolder, const char* name)
 // Copies a whole file through a temporary file renamed over the target.
 bool CopyFileReplacing(const std::string& from, const std::string& to);
 
-// Writes the bytes to `path` + ".tmp", flushes it to the disk and renames it
+// Writes the bytes to `path` + ".tmp" (readable by the owner only: the file
+// holds the accounts' passwords), flushes it to the disk and renames it
 // over `path`. False when any step fails (the temporary file is removed).
 bool WriteFileReplacing(const std::string& path, const std::string& bytes)
 {
     const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
     std::size_t done = 0;

@@ -132,6 +132,20 @@ TEST_F(Login, WithoutLoginEveryOtherLineGetsByeAndTheConnectionCloses)
     }
 }
 
+TEST_F(Login, AnHttpRequestLineGoesToThePreviewBranch)
+{
+    for (bool loggedIn : {false, true}) {
+        SCOPED_TRACE(loggedIn);
+        RawClient client(Port());
+        if (loggedIn) {
+            ASSERT_EQ(client.Login("demo", "demo"), "OK");
+        }
+        client.WriteLine("get /x.mp3 http/1.1");
+        EXPECT_EQ(client.ReadLine(), "HTTP/1.1 503 Service Unavailable");
+        EXPECT_TRUE(client.ServerClosed());
+    }
+}
+
 TEST_F(Login, LoggedInLinesAreTrimmedAndMatchedWithoutLetterCase)
 {
     struct Case {
