@@ -1,10 +1,12 @@
 #include "protocol/Upload.hpp"
 
 #include "audio/FileOps.hpp"
+#include "audio/NativePath.hpp"
 #include "audio/RetryOpen.hpp"
 #include "common/Error.hpp"
 #include "common/MarkedText.hpp"
 #include "common/Numbers.hpp"
+#include "common/Texts.hpp"
 #include "common/Translate.hpp"
 #include "protocol/Connection.hpp"
 #include "protocol/TargetNames.hpp"
@@ -14,6 +16,8 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <vector>
 
 namespace zd {
@@ -105,6 +109,45 @@ Transfer StreamToFile(Connection& connection, TVRNFileStream& file, std::int64_t
     return transfer;
 }
 
+// The targets being uploaded to now. A second upload to the same target
+// would delete the first one's backup (the only copy of the previous file),
+// so it is refused while the first runs.
+class TargetClaim {
+public:
+    explicit TargetClaim(const std::string& target)
+        : key_(AsciiLower(NativePathOf(target).value_or(target)))
+    {
+        std::lock_guard lock(Mutex());
+        claimed_ = Targets().insert(key_).second;
+    }
+    ~TargetClaim()
+    {
+        if (!claimed_)
+            return;
+        std::lock_guard lock(Mutex());
+        Targets().erase(key_);
+    }
+    TargetClaim(const TargetClaim&) = delete;
+    TargetClaim& operator=(const TargetClaim&) = delete;
+
+    bool Held() const noexcept { return claimed_; }
+
+private:
+    static std::mutex& Mutex()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::set<std::string>& Targets()
+    {
+        static std::set<std::string> claimed;
+        return claimed;
+    }
+
+    std::string key_;
+    bool claimed_ = false;
+};
+
 void LogFailure(CommandHost& host, const TUser& user, const std::string& target,
                 std::int64_t count, std::int64_t written, const std::string& result)
 {
@@ -132,6 +175,13 @@ void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,
         return;
     if (!IsPlainFileName(name)) {
         const std::string result = "Invalid file name";
+        WriteLineIgnoringErrors(connection, result);
+        LogFailure(host, user, target, -1, 0, result);
+        return;
+    }
+    const TargetClaim claim(target);
+    if (!claim.Held()) {
+        const std::string result = kFileInUseText;
         WriteLineIgnoringErrors(connection, result);
         LogFailure(host, user, target, -1, 0, result);
         return;

@@ -181,5 +181,30 @@ TEST(Upload, PreviousFileHeldByAnotherProgramIsKept)
     EXPECT_THAT(folder.Names(), ElementsAre("take.wav"));
 }
 
+TEST(Upload, SecondUploadToATargetBeingWrittenIsRefused)
+{
+    TempFolder folder;
+    folder.Write("take.wav", kPrevious);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair first;
+    first.Send("10\r\nhalf");
+    std::thread upload([&] { ReceiveUpload(host, *first.server, *user, folder.Folder(), "take.wav"); });
+    char ok[4] = {};
+    ASSERT_EQ(::recv(first.ClientFd(), ok, sizeof ok, MSG_WAITALL), 4);
+    ASSERT_EQ(std::string(ok, 4), "OK\r\n");
+
+    SocketPair second;
+    second.Send("5\r\n");
+    ReceiveUpload(host, *second.server, *user, folder.Folder(), "TAKE.wav");
+    EXPECT_EQ(second.ReceiveAll(), std::string(kFileInUseText) + "\r\n");
+
+    first.Send("-rest!");
+    upload.join();
+    EXPECT_EQ(first.ReceiveAll(), "OK\r\n");
+    EXPECT_EQ(folder.Read("take.wav"), "half-rest!");
+    EXPECT_THAT(folder.Names(), ElementsAre("take.wav"));
+}
+
 } // namespace
 } // namespace zd::testing
