@@ -73,7 +73,8 @@ void TWAVInfo::Walk(ByteSource& source)
                 extra = LoadLE16(e, 0);
                 pos += 2 + (chunkSize - 18);
             }
-            std::uint32_t dataSize = riffSize - chunkSize - extra;
+            // Without a "data" chunk the RIFF size less the format is the estimate.
+            std::uint32_t dataSize = riffSize >= chunkSize + extra ? riffSize - chunkSize - extra : 0;
             // The chunks after "fmt " up to "data".
             while (pos + 10 <= size) {
                 if (!source.ReadExactAt(pos, id))
