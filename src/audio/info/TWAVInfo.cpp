@@ -74,7 +74,7 @@ void TWAVInfo::Walk(ByteSource& source)
                 pos += 2 + (chunkSize - 18);
             }
             // Without a "data" chunk the RIFF size less the format is the estimate.
-            std::uint32_t dataSize = riffSize >= chunkSize + extra ? riffSize - chunkSize - extra : 0;
+            std::uint32_t dataSize = std::uint64_t{riffSize} >= std::uint64_t{chunkSize} + extra ? riffSize - chunkSize - extra : 0;
             // The chunks after "fmt " up to "data".
             while (pos + 10 <= size) {
                 if (!source.ReadExactAt(pos, id))
