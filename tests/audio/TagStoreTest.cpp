@@ -364,6 +364,41 @@ TEST(TagStore, WritesNothingWhereItMayNot)
     EXPECT_FALSE(small.Opened());
 }
 
+// Each structural byte of a tag changed in turn (item headers, keys, the
+// footer, the ID3v1 mark): whatever the store makes of it, a write never
+// reaches the audio in front of the tag and never shrinks the file.
+TEST(TagStore, PatchedTagBytesNeverReachTheAudio)
+{
+    TempFolder folder;
+    const std::string path = folder.File("p.mp3");
+    const Bytes audio = SmallMp3();
+    std::vector<TTags> fields = {{"Intro", "1000"}, {"XLastScheduled", History()}, {"Title", "Name"}};
+    const Bytes tag = ApeTag(fields);
+    std::uint32_t count = 0;
+    BuildAPEItemArea(fields, count); // sets each field's ValuePos
+    std::vector<std::size_t> positions;
+    for (const TTags& field : fields)
+        for (std::size_t i = field.ValuePos - field.Name.size() - 9; i <= static_cast<std::size_t>(field.ValuePos); ++i)
+            positions.push_back(audio.size() + i);
+    for (std::size_t i = tag.size() - 32; i <= tag.size(); ++i)
+        positions.push_back(audio.size() + i); // the footer and the "T" of "TAG"
+    const Bytes original = Join({audio, tag, Id3v1Tag("V1", 2)});
+    for (const std::size_t at : positions) {
+        Bytes patched = original;
+        patched[at] ^= 0xA5;
+        WriteFile(path, patched);
+        {
+            TAPETags tags(path, 1, TAPETags::ModeReadWrite);
+            tags.SetField("Segue", "2000");
+            tags.UpdateField("Intro", "7");
+            tags.WriteTags();
+        }
+        const Bytes file = ReadFile(path);
+        ASSERT_GE(file.size(), patched.size()) << at;
+        ASSERT_TRUE(std::equal(audio.begin(), audio.end(), file.begin())) << "audio changed, byte " << at;
+    }
+}
+
 TEST(TagStore, ConcurrentWritersOfOneFileLoseNoUpdate)
 {
     TempFolder folder;
