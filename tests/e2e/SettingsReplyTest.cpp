@@ -65,7 +65,8 @@ const std::vector<std::string> kColorLines{
 
 TEST_F(SettingsReply, FixedPartPermissionsAndHours)
 {
-    for (const auto& [login, limit] : {std::pair{"limited", "090"}, std::pair{"plain", "000"}}) {
+    // Defaults of an account, the scheduler's value 58 ("1" in the demo), the limit.
+    for (const auto& [login, limit] : {std::pair{"limited", "000011011090"}, std::pair{"plain", "000011011000"}}) {
         SCOPED_TRACE(login);
         auto client = server->LoggedIn(login);
         client->WriteLine("Settings");
@@ -75,8 +76,8 @@ TEST_F(SettingsReply, FixedPartPermissionsAndHours)
         EXPECT_EQ(lines[2], "2");
         EXPECT_EQ(lines[14], "C:\\Cadmora\\VoiceTracks\\");
         const std::string& permissions = lines[kFixedLines - 8];
-        EXPECT_THAT(permissions, SizeIs(12));
-        EXPECT_EQ(permissions.substr(9), limit);
+        EXPECT_EQ(lines[1], "5");
+        EXPECT_EQ(permissions, limit);
         const bool mondayOff = std::string(login) == "limited";
         EXPECT_EQ(lines[kFixedLines - 7], std::string(24, mondayOff ? '0' : '1'));
         EXPECT_THAT(std::vector(lines.begin() + kFixedLines - 6, lines.begin() + kFixedLines),
@@ -131,6 +132,15 @@ TEST_F(SettingsReply, PlaylistNamesGatheredForEachReply)
 
     std::filesystem::remove(added);
     std::filesystem::remove(server->demo.PlaylistFolder() / "folder.plg");
+}
+
+TEST_F(SettingsReply, VtClientPrintsNumberedLines)
+{
+    const auto [code, output] = server->VtClient("limited", {"settings"});
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_THAT(output, ::testing::HasSubstr("\n1: Demo FM - Your hits\n"));
+    EXPECT_THAT(output, ::testing::HasSubstr("\n" + std::to_string(kFixedLines - 7) + ": 000011011090\n"));
+    EXPECT_THAT(output, ::testing::HasSubstr("\n" + std::to_string(kFixedLines + 9) + ": 3\n"));
 }
 
 } // namespace
