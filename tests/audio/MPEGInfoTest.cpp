@@ -165,6 +165,25 @@ TEST(MPEGInfo, RandomBytesCostABoundedSearch)
     EXPECT_LE(source.furthest, TMPEGInfo::SkipLimit + 4 * 1024);
 }
 
+// Any byte of the headers changed: the search stays inside the file and ends.
+TEST(MPEGInfo, PatchedHeaderBytesGiveAResultOrNone)
+{
+    Bytes original = Id3v2Tag(20);
+    const Bytes frames = WithVbrHeader(kMpeg1Header, kMpeg1FrameLength, 36, "Xing", 1000);
+    original.insert(original.end(), frames.begin(), frames.begin() + 3 * 417 + 8);
+    for (std::size_t at = 0; at < 80; ++at) {
+        for (const std::uint8_t value : {0x00, 0x7F, 0xFF}) {
+            Bytes patched = original;
+            patched[at] = value;
+            MemorySource source(patched);
+            TMPEGInfo info;
+            info.Parse(source);
+            EXPECT_GE(info.Duration, 0) << at;
+            EXPECT_LE(info.AudioSize, static_cast<int>(patched.size())) << at;
+        }
+    }
+}
+
 TEST(MPEGInfo, FacadeReportsUnknownLengthAsMinusOne)
 {
     TempFolder folder;
