@@ -99,7 +99,6 @@ TAPETags::TAPETags(std::string fileName, int attempts, std::uint16_t mode) : fil
         return;
     const bool wantsWrite = (mode & (kOpenWrite | kOpenReadWrite)) != 0;
     if (wantsWrite) {
-        facts_ = FileFacts(fileName_);
         stream_ = OpenWideFileStreamRetry(fileName_, attempts, kOpenReadWrite | kShareDenyNone);
         readOnly_ = stream_ == nullptr;
     }
@@ -110,6 +109,7 @@ TAPETags::TAPETags(std::string fileName, int attempts, std::uint16_t mode) : fil
     if (!readOnly_) {
         writerKey_ = stream_->NativePath();
         Writers().Acquire(writerKey_);
+        facts_ = FileFacts(fileName_); // the times a write gives back
     }
     try {
         fileSize_ = stream_->Size();
