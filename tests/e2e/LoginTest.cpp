@@ -156,6 +156,9 @@ TEST_F(Login, LoggedInLinesAreTrimmedAndMatchedWithoutLetterCase)
         {"settings", "Demo FM - Your hits"},
         {"Settings ", "Demo FM - Your hits"},
         {"  GETPLG=missing.plg\t", "-1"},
+        {"Exists=C:\\Cadmora\\Playlists\\1210-06.plg", "1"},
+        {"EXISTS=C:\\Cadmora\\Playlists\\1210-06.plg ", "1"},
+        {"exists=C:\\Cadmora\\Playlists\\none.plg", "0"},
         {"", "What> "},
         {"Hello there, this is long", "What> Hello there, this is"},
     };
