@@ -6,6 +6,8 @@
 
 #include <gmock/gmock.h>
 
+#include <thread>
+
 namespace zd::testing {
 namespace {
 
@@ -149,6 +151,30 @@ TEST(PlaylistSave, SessionEndWritesBackHalfSavedPlaylist)
     EXPECT_EQ(user->PlaylistStream, nullptr);
     EXPECT_THAT(user->OldPlaylistLines, IsEmpty());
     EXPECT_EQ(RestorePlaylistAtSessionEnd(host, *user), std::nullopt);
+}
+
+TEST(PlaylistSave, SessionEndDuringASaveLeavesItToTheSavingThread)
+{
+    TempFolder folder;
+    folder.Write("list.plg", kOld);
+    RecordingHost host;
+    auto user = TestUser();
+    std::string reply;
+    std::thread saving;
+    {
+        TVRNFileStream scheduler(folder.PathOf("list.plg"), kOpenRead | kShareDenyWrite);
+        saving = std::thread([&] {
+            reply = SavePlaylistBody(host, *user, folder.Folder(), Lines({"00-1list.plg", "0002z", "99991"}),
+                                     PlaylistRetry{100, std::chrono::milliseconds(10)});
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // The connection ends (a forced disconnect) while its save waits for the playlist.
+        EXPECT_EQ(RestorePlaylistAtSessionEnd(host, *user), std::nullopt);
+    }
+    saving.join();
+    EXPECT_EQ(reply, "OK");
+    EXPECT_EQ(folder.Read("list.plg"), "H1\r\nH2\r\nB,a\r\na1\r\na2\r\nB,b\r\nb1\r\nB,c\r\nz\r\n");
+    EXPECT_EQ(user->PlaylistStream, nullptr);
 }
 
 TEST(PlaylistBodyLines, SplitAndClassify)
