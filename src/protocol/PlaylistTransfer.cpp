@@ -219,7 +219,7 @@ private:
         else
             ClosePlaylist(user_);
         name_ = std::string(name);
-        user_.OpenPlaylistPath = folder_ + name_;
+        user_.OpenPlaylistPath = JoinFolderAndName(folder_, name_);
         if (!IsPlainFileName(name) || !FileExistsMarked(user_.OpenPlaylistPath)) {
             reply_ = "1";
             return;
@@ -375,7 +375,7 @@ void GetPlaylist(CommandHost& host, Connection& connection, TUser& user,
                  const std::string& playlistFolder, std::string_view name,
                  const PlaylistRetry& retry)
 {
-    const std::string path = playlistFolder + std::string(name);
+    const std::string path = JoinFolderAndName(playlistFolder, name);
     if (!IsPlainFileName(name) || !FileExistsMarked(path)) {
         connection.WriteLine("-1");
         return;

@@ -18,6 +18,11 @@ bool IsPlainFileName(std::string_view name) noexcept
     }
 }
 
+std::string JoinFolderAndName(std::string_view folder, std::string_view name)
+{
+    return WideToMarked(MarkedToWide(folder) + MarkedToWide(name));
+}
+
 std::string_view FileNamePart(std::string_view path) noexcept
 {
     const auto separator = path.find_last_of("\\/:");

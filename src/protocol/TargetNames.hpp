@@ -15,6 +15,11 @@ bool IsPlainFileName(std::string_view name) noexcept;
 // throws apart from allocation.
 std::string BackupPathOf(std::string_view path);
 
+// A folder and a client's file name joined as wide text and given back in
+// marked form, so that a marked name after a plain folder (or the reverse)
+// names the right file. Never throws apart from allocation.
+std::string JoinFolderAndName(std::string_view folder, std::string_view name);
+
 // The file-name part of a Windows-form or native path.
 std::string_view FileNamePart(std::string_view path) noexcept;
 

@@ -159,7 +159,7 @@ void LogFailure(CommandHost& host, const TUser& user, const std::string& target,
 
 std::string UploadTargetPath(std::string_view folder, std::string_view name)
 {
-    return WideToMarked(MarkedToWide(folder) + MarkedToWide(name));
+    return JoinFolderAndName(folder, name);
 }
 
 void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,

@@ -32,6 +32,7 @@ TEST_P(PlaylistDownload, RepliesAsTheClientAnswers)
     TempFolder folder;
     folder.Write("list.plg", kPlaylist);
     folder.Write("empty.plg", "");
+    folder.Write("\xC3\xA9t\xC3\xA9.plg", "B,\xC3\xA9t\xC3\xA9\r\n");
     RecordingHost host;
     auto user = TestUser();
     SocketPair pair;
@@ -53,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DownloadCase{"accepted", "list.plg", "OK\r\n", std::to_string(kPlaylist.size()) + "\r\n" + kPlaylist, true},
         DownloadCase{"found by another letter case", "LIST.PLG", "OK\r\n", std::to_string(kPlaylist.size()) + "\r\n" + kPlaylist, true},
+        DownloadCase{"a marked name", "\x7F" "\xC3\xA9t\xC3\xA9.plg", "OK\r\n", "9\r\nB,\xC3\xA9t\xC3\xA9\r\n", true},
         DownloadCase{"ok in lower case is refused", "list.plg", "ok\r\n", std::to_string(kPlaylist.size()) + "\r\n-1\r\n", false},
         DownloadCase{"missing playlist", "none.plg", "", "-1\r\n", false},
         DownloadCase{"empty playlist", "empty.plg", "", "-1\r\n", false},
