@@ -98,6 +98,9 @@ TEST(APEItems, ItemsThatLeaveTheAreaEndTheReading)
         {"value past the end", Join({good, valueTooLong}), 2, 1, false},
         {"empty area", Bytes{}, 1, 0, false},
         {"padding after the items", Join({good, Bytes(40, 0)}), 1, 1, true},
+        {"an empty key (zero bytes read as items)", Join({good, Bytes(40, 0)}), 3, 1, false},
+        {"a key with a control byte", Join({good, Item("A\x01", "1")}), 2, 1, false},
+        {"more items than claimed", Join({good, good}), 1, 1, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

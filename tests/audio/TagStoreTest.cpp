@@ -224,6 +224,11 @@ TEST(TagStore, DamagedTagsKeepTheFieldsBeforeTheDamageAndAreNotRewritten)
     damaged[third + 3] = 0x40;
     Bytes oversized = ApeTag(five);
     oversized[oversized.size() - 32 + 14] = 0x10; // tag size beyond the file
+    // A tag size reaching back into silence in front of the tag.
+    Bytes intoSilence = ApeTag(five);
+    const std::size_t sizeAt = intoSilence.size() - 32 + 12;
+    intoSilence[sizeAt + 1] = static_cast<std::uint8_t>(intoSilence[sizeAt + 1] + 4); // 1024 bytes more
+    intoSilence = Join({Bytes(2000, 0), intoSilence});
 
     const struct {
         const char* what;
@@ -234,6 +239,7 @@ TEST(TagStore, DamagedTagsKeepTheFieldsBeforeTheDamageAndAreNotRewritten)
         {"footer claims 200 items", manyTag, 127, false},
         {"damaged third item", damaged, 2, true},
         {"tag larger than the file", oversized, -1, true},
+        {"tag size reaching into silent audio", intoSilence, 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -59,6 +59,7 @@ std::string TextValue(const std::string& name, std::string value)
 APEItemsRead ParseAPEItems(std::span<const std::uint8_t> area, std::uint32_t count)
 {
     APEItemsRead result;
+    const bool allClaimed = count <= static_cast<std::uint32_t>(kMaxTagItems);
     count = std::min<std::uint32_t>(count, kMaxTagItems);
     const std::size_t size = area.size();
     std::size_t p = 0; // 0-based start of the item
@@ -83,6 +84,12 @@ APEItemsRead ParseAPEItems(std::span<const std::uint8_t> area, std::uint32_t cou
             break;
         }
         field.Name.assign(reinterpret_cast<const char*>(area.data() + p + 8), nul - p - 8);
+        // A key that is not 2 to 255 printable characters is no item: the
+        // area does not begin where the footer says (audio read as items).
+        if (!IsValidTagName(field.Name)) {
+            result.Complete = false;
+            break;
+        }
         std::string value(reinterpret_cast<const char*>(area.data() + nul + 1), valueSize);
         field.ValuePos = static_cast<std::int32_t>(nul + 1);
         field.StoredLen = static_cast<std::int32_t>(valueSize);
@@ -93,6 +100,11 @@ APEItemsRead ParseAPEItems(std::span<const std::uint8_t> area, std::uint32_t cou
         result.Fields.push_back(std::move(field));
         p = nul + 1 + valueSize;
     }
+    // Only padding may follow the claimed items; anything else is more tag
+    // than was read.
+    if (result.Complete && allClaimed && std::any_of(area.begin() + static_cast<std::ptrdiff_t>(p), area.end(),
+                                             [](std::uint8_t b) { return b != 0; }))
+        result.Complete = false;
     return result;
 }
 

@@ -36,7 +36,9 @@ bool ParseAPEFooter(std::span<const std::uint8_t> bytes, APEFooter& footer) noex
 void StoreAPEFooter(APEFooterBytes& bytes, const APEFooter& footer) noexcept;
 
 // The items of an item area. complete is false when an item did not fit the
-// area (the items before it are kept). Every check is against the area.
+// area, had a key that is not 2 to 255 printable ASCII characters, or when
+// bytes other than NUL padding follow the claimed items (the items before
+// the damage are kept). Every check is against the area.
 struct APEItemsRead {
     std::vector<TTags> Fields;
     bool Complete = true;
