@@ -44,6 +44,11 @@ const DurationRow* DurationRowFor(std::string_view markedName)
     return nullptr;
 }
 
+bool IsKnownAudioExtension(std::string_view markedName)
+{
+    return DurationRowFor(markedName) != nullptr && !PlaylistOrProgram(markedName);
+}
+
 std::int32_t GetFileDuration(const std::string& markedName, TVRNFileStream* stream) noexcept
 {
     try {

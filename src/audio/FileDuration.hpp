@@ -35,6 +35,10 @@ struct DurationRow {
 // allocation.
 const DurationRow* DurationRowFor(std::string_view markedName);
 
+// True when the table serves the name's extension as an audio type (its
+// playlist rows do not count). noexcept apart from allocation.
+bool IsKnownAudioExtension(std::string_view markedName);
+
 // The play length in milliseconds of the file of that marked name, or -1
 // when it is not known (missing file, extension not in the table, no reader,
 // unreadable file, zero length). stream: an open stream on that file or

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "audio/FileDuration.hpp"
 #include "audio/FileFacts.hpp"
 #include "audio/FileOps.hpp"
 #include "audio/MarkedText.hpp"
@@ -75,16 +76,7 @@ void InitCaptionsOnce(const MainForm& form)
 
 bool IsTaggableAudioFile(std::string_view markedName)
 {
-    static constexpr std::string_view kAudio[] = {".mp3", ".mp2", ".mus", ".snd", ".wav", ".ogg", ".opus",
-        ".flac", ".ape", ".mac", ".m4a", ".mp4", ".mp4a", ".mov", ".ots", ".asf", ".wma", ".wmv", ".mpg",
-        ".mpeg", ".avi", ".cda"};
-    const std::string extension = ExtensionLower(markedName);
-    if (extension.starts_with(".aif"))
-        return true;
-    for (const std::string_view audio : kAudio)
-        if (extension == audio)
-            return true;
-    return false;
+    return IsKnownAudioExtension(markedName);
 }
 
 std::string FileCheckLine(std::string_view markedName, std::int64_t now)
