@@ -208,6 +208,11 @@ TEST_F(PlaylistTransfer, VtClientSavesTheBlocksThatDiffer)
     const auto [getCode, getOutput] = server->VtClient("dora", {"get-playlist", "1213-06.plg", copy.string()});
     EXPECT_EQ(getCode, 0) << getOutput;
     EXPECT_EQ(FileBytes(copy), edited);
+
+    // Without FILE the playlist goes to standard output.
+    const auto [printCode, printed] = server->VtClient("dora", {"get-playlist", "1213-06.plg"});
+    EXPECT_EQ(printCode, 0) << printed;
+    EXPECT_THAT(printed, HasSubstr(edited));
 }
 
 } // namespace

@@ -66,6 +66,22 @@ TEST_F(Upload, PlaylistFileGoesToTheWriteFolder)
     EXPECT_EQ(FileBytes(server->demo.CadmoraFolder() / "Import" / "1214.m3u"), FileBytes(local));
 }
 
+TEST_F(Upload, VtClientNameIsOptionalAndEndsAtTheNextCommand)
+{
+    const auto track = server->demo.Prefix() / "intro.wav";
+    const auto list = server->demo.Prefix() / "1215.m3u";
+    PutFile(track, RandomBytes(1000, 4));
+    PutFile(list, "#EXTM3U\r\n");
+
+    const auto [code, output] = server->VtClient(
+        "eve", {"upload-vt", track.string(), "upload-pl", list.string(), "--", "Nothing"});
+
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_EQ(FileBytes(VoiceTracks() / "intro.wav"), FileBytes(track));
+    EXPECT_EQ(FileBytes(server->demo.CadmoraFolder() / "Import" / "1215.m3u"), FileBytes(list));
+    EXPECT_THAT(output, HasSubstr("What> Nothing"));
+}
+
 TEST_F(Upload, ConnectionDroppedHalfWayKeepsThePreviousFile)
 {
     const auto target = VoiceTracks() / "take.wav";

@@ -55,17 +55,22 @@ private:
 };
 
 // A subcommand of the command line: its name, the number of arguments that
-// follow it, a usage text, and what it does on a logged-in client. It prints
-// its results to standard output and returns the exit code (0 = success).
+// always follow it, a usage text, what it does on a logged-in client, and how
+// many optional arguments may follow those. The optional ones are the next
+// words up to the end of the line, the next subcommand name or a lone "--"
+// (which is dropped). It prints its results to standard output and returns
+// the exit code (0 = success); it gets between argumentCount and
+// argumentCount + optionalCount arguments.
 struct ClientCommand {
     std::string_view name;
     std::size_t argumentCount;
     std::string_view usage;
     int (*run)(Client& client, std::span<const std::string> arguments);
+    std::size_t optionalCount = 0;
 };
 
 // Adds a subcommand; use it through a file-scope RegisterClientCommand:
-//   static const RegisterClientCommand getPlaylist{{"get-plg", 2, "NAME FILE", &GetPlaylist}};
+//   static const RegisterClientCommand getPlaylist{{"get-plg", 1, "NAME [FILE]", &GetPlaylist, 1}};
 struct RegisterClientCommand {
     explicit RegisterClientCommand(ClientCommand command);
 };

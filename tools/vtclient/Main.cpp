@@ -18,13 +18,16 @@ using zd::vtclient::ClientCommands;
 using zd::vtclient::LoginOptions;
 
 constexpr std::chrono::milliseconds kQuiet{300};
+constexpr std::string_view kEndOfArguments = "--";
 
 void Usage()
 {
     std::cerr << "usage: vtclient [--host H] [--port P] --user U --password P [--client-info TEXT]\n"
                  "                [--ca FILE] [--timeout MS] [COMMAND ...]\n"
                  "Logs in (the credentials travel inside TLS), prints the login reply, then sends\n"
-                 "each COMMAND as one line and prints the reply. Subcommands:\n";
+                 "each COMMAND as one line and prints the reply. Subcommands ([ARG] is optional;\n"
+                 "optional arguments end at the next subcommand name, at a lone \"--\" (dropped)\n"
+                 "or at the end):\n";
     for (const ClientCommand& command : ClientCommands())
         std::cerr << "  " << command.name << " " << command.usage << "\n";
     std::cerr << "Exit code 0 only when the login reply is \"OK\" and every subcommand succeeded.\n";
@@ -131,9 +134,17 @@ int main(int argc, char** argv)
                     std::cerr << "vtclient: " << command->name << " needs " << command->usage << "\n";
                     return 2;
                 }
-                const std::vector<std::string> arguments(commands.begin() + static_cast<long>(i) + 1,
-                                                         commands.begin() + static_cast<long>(i + 1 + command->argumentCount));
+                std::vector<std::string> arguments(commands.begin() + static_cast<long>(i) + 1,
+                                                   commands.begin() + static_cast<long>(i + 1 + command->argumentCount));
                 i += command->argumentCount;
+                // Optional arguments end at the end, at the next subcommand
+                // or at a lone "--", which is dropped.
+                for (std::size_t taken = 0; taken < command->optionalCount && i + 1 < commands.size()
+                     && commands[i + 1] != kEndOfArguments && !FindCommand(commands[i + 1]);
+                     ++taken)
+                    arguments.push_back(commands[++i]);
+                if (i + 1 < commands.size() && commands[i + 1] == kEndOfArguments)
+                    ++i;
                 if (command->run(client, arguments) != 0)
                     result = 1;
                 continue;

@@ -132,7 +132,7 @@ int GetPlaylist(Client& client, std::span<const std::string> arguments)
         std::cout << "-1\n";
         return 1;
     }
-    if (arguments[1] == "-") {
+    if (arguments.size() < 2 || arguments[1] == "-") {
         std::cout << *content << std::flush;
         return 0;
     }
@@ -210,25 +210,32 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The name given after the file, or the file's own name when none (or "-")
+// is given.
+std::string TargetName(std::span<const std::string> arguments)
+{
+    return arguments.size() < 2 || arguments[1] == "-" ? BaseName(arguments[0]) : arguments[1];
+}
+
 int UploadVoiceTrack(Client& client, std::span<const std::string> arguments)
 {
-    return Upload(client, "WriteVT=", arguments[0], arguments[1] == "-" ? BaseName(arguments[0]) : arguments[1]);
+    return Upload(client, "WriteVT=", arguments[0], TargetName(arguments));
 }
 
 int UploadPlaylistFile(Client& client, std::span<const std::string> arguments)
 {
-    return Upload(client, "WritePL=", arguments[0], arguments[1] == "-" ? BaseName(arguments[0]) : arguments[1]);
+    return Upload(client, "WritePL=", arguments[0], TargetName(arguments));
 }
 
 const RegisterClientCommand settings{{"settings", 0, "(prints the reply with line numbers)", &Settings}};
 const RegisterClientCommand getPlaylist{
-    {"get-playlist", 2, "NAME FILE (FILE - prints it)", &GetPlaylist}};
+    {"get-playlist", 1, "NAME [FILE] (no FILE or - prints it)", &GetPlaylist, 1}};
 const RegisterClientCommand savePlaylist{
     {"save-playlist", 2, "NAME FILE (sends the blocks that differ from the server's copy)", &SavePlaylist}};
 const RegisterClientCommand uploadVoiceTrack{
-    {"upload-vt", 2, "FILE NAME (NAME - keeps the file's name)", &UploadVoiceTrack}};
+    {"upload-vt", 1, "FILE [NAME] (no NAME or - keeps the file's name)", &UploadVoiceTrack, 1}};
 const RegisterClientCommand uploadPlaylistFile{
-    {"upload-pl", 2, "FILE NAME (NAME - keeps the file's name)", &UploadPlaylistFile}};
+    {"upload-pl", 1, "FILE [NAME] (no NAME or - keeps the file's name)", &UploadPlaylistFile, 1}};
 
 } // namespace
 } // namespace zd::vtclient
