@@ -109,13 +109,14 @@ Transfer StreamToFile(Connection& connection, TVRNFileStream& file, std::int64_t
     return transfer;
 }
 
-// The targets being uploaded to now. A second upload to the same target
-// would delete the first one's backup (the only copy of the previous file),
-// so it is refused while the first runs.
+// The backup names of the uploads running now. A second upload with the same
+// backup name (the same target, another extension of the same name, or the
+// backup name itself) would delete or overwrite the first one's backup, the
+// only copy of its previous file, so it is refused while the first runs.
 class TargetClaim {
 public:
-    explicit TargetClaim(const std::string& target)
-        : key_(AsciiLower(NativePathOf(target).value_or(target)))
+    explicit TargetClaim(const std::string& backup)
+        : key_(AsciiLower(NativePathOf(backup).value_or(backup)))
     {
         std::lock_guard lock(Mutex());
         claimed_ = Targets().insert(key_).second;
@@ -179,7 +180,7 @@ void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,
         LogFailure(host, user, target, -1, 0, result);
         return;
     }
-    const TargetClaim claim(target);
+    const TargetClaim claim(backup);
     if (!claim.Held()) {
         const std::string result = kFileInUseText;
         WriteLineIgnoringErrors(connection, result);
@@ -187,10 +188,14 @@ void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,
         return;
     }
 
-    DeleteFileMarked(backup);
+    // A target named like its own backup ("x.bak") would be deleted as the
+    // old backup before it could be kept.
+    const bool ownBackup = AsciiLower(target) == AsciiLower(backup);
+    if (!ownBackup)
+        DeleteFileMarked(backup);
     bool keptBackup = false;
     if (FileExistsMarked(target)) {
-        keptBackup = RenameFileMarked(target, backup);
+        keptBackup = !ownBackup && RenameFileMarked(target, backup);
         if (!keptBackup) {
             // Creating the target now would destroy the only copy of the
             // previous file, so the upload is refused instead.

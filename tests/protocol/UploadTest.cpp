@@ -206,5 +206,52 @@ TEST(Upload, SecondUploadToATargetBeingWrittenIsRefused)
     EXPECT_THAT(folder.Names(), ElementsAre("take.wav"));
 }
 
+TEST(Upload, TargetsSharingABackupNameDoNotUploadAtOnce)
+{
+    // "take.wav" and "take.mp3" both keep their previous file as "take.bak".
+    TempFolder folder;
+    folder.Write("take.wav", kPrevious);
+    folder.Write("take.mp3", "previous mp3");
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair first;
+    first.Send("10\r\nhalf");
+    std::thread upload([&] { ReceiveUpload(host, *first.server, *user, folder.Folder(), "take.wav"); });
+    char ok[4] = {};
+    ASSERT_EQ(::recv(first.ClientFd(), ok, sizeof ok, MSG_WAITALL), 4);
+
+    for (const char* name : {"take.mp3", "take.bak"}) {
+        SCOPED_TRACE(name);
+        SocketPair second;
+        second.Send("5\r\n");
+        second.EndSending();
+        ReceiveUpload(host, *second.server, *user, folder.Folder(), name);
+        EXPECT_EQ(second.ReceiveAll(), std::string(kFileInUseText) + "\r\n");
+    }
+
+    first.EndSending();
+    upload.join();
+    EXPECT_EQ(folder.Read("take.wav"), kPrevious);
+    EXPECT_EQ(folder.Read("take.mp3"), "previous mp3");
+    EXPECT_THAT(folder.Names(), ElementsAre("take.mp3", "take.wav"));
+}
+
+TEST(Upload, FileNamedLikeItsOwnBackupIsKept)
+{
+    TempFolder folder;
+    folder.Write("take.BAK", kPrevious);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    pair.Send("10\r\nhalf");
+    pair.EndSending();
+
+    ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.BAK");
+
+    EXPECT_THAT(pair.ReceiveAll(), StartsWith("Cannot rename file"));
+    EXPECT_EQ(folder.Read("take.BAK"), kPrevious);
+    EXPECT_THAT(folder.Names(), ElementsAre("take.BAK"));
+}
+
 } // namespace
 } // namespace zd::testing
