@@ -12,6 +12,7 @@
 #include "audio/info/ByteSource.hpp"
 #include "audio/tags/FileHint.hpp"
 #include "audio/tags/TAPETags.hpp"
+#include "audio/tags/TagText.hpp"
 #include "common/DateTime.hpp"
 #include "common/DosTime.hpp"
 #include "common/Numbers.hpp"
@@ -196,7 +197,10 @@ void HandleWriteTag(Session& session, std::string_view argument)
     std::vector<std::string> pieces;
     BreakAtChar(pieces, argument, '\x1F');
     std::string reply = "Fail";
-    if (pieces.size() == 3 && IsTaggableAudioFile(pieces[0])) {
+    // A name of 2 or more characters that cannot be a key is a failed write;
+    // only a shorter one raises (in SetField) and ends the connection.
+    const bool usableName = pieces.size() == 3 && (pieces[1].size() < 2 || IsValidTagName(pieces[1]));
+    if (usableName && IsTaggableAudioFile(pieces[0])) {
         TAPETags tags(pieces[0], 3, TAPETags::ModeReadWrite);
         if (tags.Opened()) {
             tags.SetField(pieces[1], pieces[2]);

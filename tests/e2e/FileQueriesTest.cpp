@@ -214,6 +214,8 @@ TEST_F(FileQueries, WriteTagRepliesOkOnlyForWrittenAudioFiles)
         {Name("notes.txt") + "\x1F" "Mood\x1F" "Happy", "Fail"},
         {Name("missing.mp3") + "\x1F" "Mood\x1F" "Happy", "Fail"},
         {Name("fresh.mp3") + "\x1F" "Mood", "Fail"},
+        {Name("fresh.mp3") + "\x1F" "Stimmung\xE4\x1F" "x", "Fail"},
+        {Name("fresh.mp3") + "\x1F" + std::string(256, 'k') + "\x1F" "x", "Fail"},
     };
     for (const auto& [argument, reply] : cases) {
         client->WriteLine("WriteTag=" + argument);
