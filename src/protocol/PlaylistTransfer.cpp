@@ -117,6 +117,17 @@ std::string WriteBackOldLines(TUser& user, std::string message) noexcept
     return message;
 }
 
+// A name that is not a plain file name is refused without touching a file;
+// the refusal is logged like a playlist that cannot be opened.
+void LogInvalidName(CommandHost& host, const TUser& user, std::string_view name) noexcept
+{
+    try {
+        host.Log(TrFormat("User %0:s attempt to modifiy %1:s failed.", {user.Login, std::string(name)})
+                 + "\r\n     Invalid file name");
+    } catch (...) {
+    }
+}
+
 void LogRestore(CommandHost& host, const TUser& user, const std::string& message) noexcept
 {
     if (message.empty())
@@ -220,7 +231,12 @@ private:
             ClosePlaylist(user_);
         name_ = std::string(name);
         user_.OpenPlaylistPath = JoinFolderAndName(folder_, name_);
-        if (!IsPlainFileName(name) || !FileExistsMarked(user_.OpenPlaylistPath)) {
+        if (!IsPlainFileName(name)) {
+            reply_ = "1";
+            LogInvalidName(host_, user_, name);
+            return;
+        }
+        if (!FileExistsMarked(user_.OpenPlaylistPath)) {
             reply_ = "1";
             return;
         }
@@ -376,7 +392,12 @@ void GetPlaylist(CommandHost& host, Connection& connection, TUser& user,
                  const PlaylistRetry& retry)
 {
     const std::string path = JoinFolderAndName(playlistFolder, name);
-    if (!IsPlainFileName(name) || !FileExistsMarked(path)) {
+    if (!IsPlainFileName(name)) {
+        LogInvalidName(host, user, name);
+        connection.WriteLine("-1");
+        return;
+    }
+    if (!FileExistsMarked(path)) {
         connection.WriteLine("-1");
         return;
     }

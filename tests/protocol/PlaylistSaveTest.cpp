@@ -92,6 +92,25 @@ INSTANTIATE_TEST_SUITE_P(
                   true}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
+TEST(PlaylistSave, HeaderNamingAFileOutsideTheFolderIsLogged)
+{
+    TempFolder folder;
+    folder.Write("list.plg", kOld);
+    for (const std::string name : {"..\\list.plg", "sub/list.plg", ".."}) {
+        SCOPED_TRACE(name);
+        RecordingHost host;
+        auto user = TestUser();
+
+        EXPECT_EQ(SavePlaylistBody(host, *user, folder.Folder(), Lines({"00-1" + name, "0001x1", "99991"}),
+                                   kQuickRetry),
+                  "1");
+
+        EXPECT_THAT(host.Lines(),
+                    ElementsAre("User bob attempt to modifiy " + name + " failed.\r\n     Invalid file name"));
+        EXPECT_EQ(folder.Read("list.plg"), kOld);
+    }
+}
+
 TEST(PlaylistSave, BackupOnlyForFilesOverHundredBytes)
 {
     for (const std::size_t size : {std::size_t{100}, std::size_t{101}}) {
