@@ -170,6 +170,22 @@ class BodySave {
 public:
     BodySave(CommandHost& host, TUser& user, const std::string& folder, const PlaylistRetry& retry)
         : host_(host), user_(user), folder_(folder), retry_(retry) {}
+    BodySave(const BodySave&) = delete;
+    BodySave& operator=(const BodySave&) = delete;
+
+    // A save left by an exception (an allocation failure) still ends written
+    // back: the user's OldPlaylistLines are filled only when writing back, so
+    // a playlist left open here would be cut to nothing by the session end.
+    ~BodySave()
+    {
+        if (!user_.PlaylistStream)
+            return;
+        try {
+            WriteBack("File restored");
+        } catch (...) {
+            ClosePlaylist(user_);
+        }
+    }
 
     std::string Run(std::string_view body)
     {
