@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
 #include <thread>
 
 #include "TagTestFiles.hpp"
@@ -428,6 +430,32 @@ TEST(TagStore, ConcurrentWritersOfOneFileLoseNoUpdate)
     EXPECT_EQ(read.GetField("Counter"), "80");
     const Bytes file = ReadFile(path);
     EXPECT_TRUE(std::equal(audio.begin(), audio.end(), file.begin()));
+}
+
+// Two names of one file (a linked folder, as two drive letters of one drive
+// map can give): the second writer still waits for the first, so neither
+// write is lost.
+TEST(TagStore, WritersThroughTwoNamesOfOneFileTakeTurns)
+{
+    TempFolder folder;
+    const std::string path = folder.File("shared.mp3");
+    WriteFile(path, SmallMp3());
+    const std::string linked = folder.File("link");
+    std::filesystem::create_directory_symlink(folder.File(""), linked);
+    std::optional<TAPETags> first(std::in_place, path, 1, TAPETags::ModeReadWrite);
+    std::thread second([&] {
+        TAPETags tags(linked + "/shared.mp3", 1, TAPETags::ModeReadWrite);
+        tags.SetField("Segue", "2000");
+        tags.WriteTags();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // room for a second writer that does not wait
+    first->SetField("Intro", "1000");
+    first->WriteTags();
+    first.reset();
+    second.join();
+    TAPETags read(path, 1, TAPETags::ModeRead);
+    EXPECT_EQ(read.GetField("Intro"), "1000");
+    EXPECT_EQ(read.GetField("Segue"), "2000");
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <set>
 
+#include <sys/stat.h>
+
 #include "audio/FileOps.hpp"
 #include "audio/MarkedText.hpp"
 #include "audio/RetryOpen.hpp"
@@ -91,6 +93,17 @@ WriterFiles& Writers()
     return writers;
 }
 
+// The file itself (device and inode), whatever name it was opened by: two
+// drive letters or a linked folder can name one file. The path when the
+// handle cannot tell.
+std::string WriterKeyOf(const TVRNFileStream& stream)
+{
+    struct stat st {};
+    if (::fstat(stream.Handle(), &st) != 0)
+        return stream.NativePath();
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 } // namespace
 
 TAPETags::TAPETags(std::string fileName, int attempts, std::uint16_t mode) : fileName_(std::move(fileName))
@@ -107,7 +120,7 @@ TAPETags::TAPETags(std::string fileName, int attempts, std::uint16_t mode) : fil
     if (stream_ == nullptr)
         return;
     if (!readOnly_) {
-        writerKey_ = stream_->NativePath();
+        writerKey_ = WriterKeyOf(*stream_);
         Writers().Acquire(writerKey_);
         facts_ = FileFacts(fileName_); // the times a write gives back
     }

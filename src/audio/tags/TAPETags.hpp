@@ -26,9 +26,9 @@ namespace zd {
 // that could not be read completely (damaged, cut to 127 items, or larger than
 // the file) is never written over: such a store is read-only.
 //
-// Two writable stores of one file in this process do not overlap: the second
-// waits in its constructor until the first is freed, so a thread must not
-// hold two writable stores of the same file.
+// Two writable stores of one file in this process (by whatever names) do not
+// overlap: the second waits in its constructor until the first is freed, so
+// a thread must not hold two writable stores of the same file.
 //
 // Readers never throw for bad data; apart from allocation only SetField (and
 // the setters built on it) throws, for a name that cannot be a key.
@@ -121,7 +121,7 @@ private:
     std::int64_t TagStart() const noexcept;
 
     std::string fileName_;
-    std::string writerKey_; // the native path while this store may write
+    std::string writerKey_; // the file's identity while this store may write
     std::unique_ptr<TVRNFileStream> stream_;
     TFileFacts facts_;
     std::int64_t fileSize_ = 0;
