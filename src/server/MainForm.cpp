@@ -228,6 +228,9 @@ void MainForm::CheckTime()
         window_.RestoreRequested = true;
         window_.Visible = true;
     }
+    // Connections that ended keep their socket and thread until joined;
+    // without this they would wait for the next client to connect.
+    listener_.JoinFinished(false);
     mainThread_.StartTimer();
 }
 

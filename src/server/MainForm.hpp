@@ -78,7 +78,8 @@ public:
     bool Listening() const noexcept { return listener_.Listening(); }
     // The port the listener is bound to (0 when closed).
     std::uint16_t BoundPort() const noexcept { return listener_.BoundPort(); }
-    // The periodic check (timer tick).
+    // The periodic check (timer tick); it also joins the threads of
+    // connections that ended.
     void CheckTime();
     // Shutdown: timer off, connections dropped, listener closed, settings
     // saved, accounts freed. Safe to call twice.

@@ -162,6 +162,29 @@ TEST_F(Connections, AnErrorInsideAConnectionIsLoggedAndEndsIt)
     EXPECT_EQ(LogTexts(), std::vector<std::string>{"**** EInOutError: File not found"});
 }
 
+// The socket of a connection that ended is closed (and its thread joined) by
+// the periodic check, not only when the next client connects.
+TEST_F(Connections, PeriodicCheckFreesTheSocketsOfEndedConnections)
+{
+    auto openDescriptors = [] {
+        std::size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            (void)entry;
+            ++count;
+        }
+        return count;
+    };
+    const std::size_t before = openDescriptors();
+    {
+        auto bob = LoggedIn("bob");
+        auto anonymous = Connect();
+        EXPECT_TRUE(WaitFor([this] { return form_->OpenConnectionCount() == 2; }));
+    }
+    ASSERT_TRUE(AllEnded());
+    form_->CheckTime();
+    EXPECT_EQ(openDescriptors(), before);
+}
+
 TEST_F(Connections, ShutdownEndsAndJoinsEveryConnection)
 {
     auto bob = LoggedIn("bob");
