@@ -458,21 +458,18 @@ void GetPlaylist(CommandHost& host, Connection& connection, TUser& user,
 
 namespace {
 
-// Receives exactly `size` bytes within the body time-out, growing the buffer
-// only as bytes arrive. False when they do not all arrive in time.
-bool ReceiveBody(Connection& connection, std::size_t size, std::string& body)
+// Receives exactly `size` bytes, each wait for more bounded by the body
+// time-out (a slow link may take longer in all), growing the buffer only as
+// bytes arrive. False when they do not all arrive.
+bool ReceiveBody(Connection& connection, std::size_t size, std::string& body,
+                 std::chrono::milliseconds timeout)
 {
     constexpr std::size_t kChunk = 65536;
-    const auto deadline = std::chrono::steady_clock::now() + kPlaylistBodyTimeout;
     body.clear();
     body.reserve(std::min(size, std::size_t{1} << 20));
+    connection.SetReadTimeout(timeout);
     try {
         while (body.size() < size) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            connection.SetReadTimeout(left);
             const auto have = body.size();
             body.resize(have + std::min(kChunk, size - have));
             const auto got = connection.ReadSome(
@@ -490,7 +487,8 @@ bool ReceiveBody(Connection& connection, std::size_t size, std::string& body)
 } // namespace
 
 void WritePlaylist(CommandHost& host, Connection& connection, TUser& user,
-                   const std::string& playlistFolder, const PlaylistRetry& retry)
+                   const std::string& playlistFolder, const PlaylistRetry& retry,
+                   std::chrono::milliseconds bodyTimeout)
 {
     const auto sizeLine = connection.ReadLine();
     if (!sizeLine)
@@ -500,7 +498,7 @@ void WritePlaylist(CommandHost& host, Connection& connection, TUser& user,
         return;
     connection.WriteLine("OK");
     std::string body;
-    const bool received = ReceiveBody(connection, static_cast<std::size_t>(size), body);
+    const bool received = ReceiveBody(connection, static_cast<std::size_t>(size), body, bodyTimeout);
     connection.SetReadTimeout(Connection::kDefaultReadTimeout);
     if (!received)
         return;

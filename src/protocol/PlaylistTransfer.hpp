@@ -49,7 +49,8 @@ std::optional<std::string> RestorePlaylistAtSessionEnd(CommandHost& host, TUser&
 std::string SavePlaylistBody(CommandHost& host, TUser& user, const std::string& playlistFolder,
                              std::string_view body, const PlaylistRetry& retry = {});
 
-// The read time-out while a save body is awaited.
+// The read time-out while a save body is awaited: the longest wait for
+// its next bytes.
 inline constexpr std::chrono::milliseconds kPlaylistBodyTimeout{30000};
 
 // "GetPLG=" + name: sends the playlist's size, and its bytes once the client
@@ -66,6 +67,7 @@ void GetPlaylist(CommandHost& host, Connection& connection, TUser& user,
                  const std::string& playlistFolder, std::string_view name,
                  const PlaylistRetry& retry = {});
 void WritePlaylist(CommandHost& host, Connection& connection, TUser& user,
-                   const std::string& playlistFolder, const PlaylistRetry& retry = {});
+                   const std::string& playlistFolder, const PlaylistRetry& retry = {},
+                   std::chrono::milliseconds bodyTimeout = kPlaylistBodyTimeout);
 
 } // namespace zd

@@ -5,6 +5,8 @@
 
 #include <gmock/gmock.h>
 
+#include <thread>
+
 namespace zd::testing {
 namespace {
 
@@ -139,6 +141,34 @@ TEST(PlaylistSaveFramingNext, FollowingCommandIsReadAfterTheBody)
     WritePlaylist(host, *pair.server, *user, folder.Folder(), kQuickRetry);
 
     EXPECT_EQ(pair.server->ReadLine(), "Settings");
+}
+
+TEST(PlaylistSaveFramingNext, TimeOutBoundsEachWaitNotTheWholeBody)
+{
+    // A slow link: the body comes in pieces, each well within the time-out,
+    // together taking longer than it.
+    TempFolder folder;
+    folder.Write("list.plg", kPlaylist);
+    RecordingHost host;
+    auto user = TestUser();
+    SocketPair pair;
+    const std::chrono::milliseconds timeout(600);
+    const std::size_t pieces = 5;
+    std::thread client([&] {
+        pair.Send(std::to_string(kBody.size()) + "\r\n");
+        const auto piece = kBody.size() / pieces + 1;
+        for (std::size_t start = 0; start < kBody.size(); start += piece) {
+            std::this_thread::sleep_for(timeout / 3);
+            pair.Send(kBody.substr(start, piece));
+        }
+    });
+
+    WritePlaylist(host, *pair.server, *user, folder.Folder(), kQuickRetry, timeout);
+    client.join();
+
+    EXPECT_EQ(pair.server->ReadTimeout(), Connection::kDefaultReadTimeout);
+    EXPECT_EQ(pair.ReceiveAll(), "OK\r\nOK\r\n");
+    EXPECT_EQ(folder.Read("list.plg"), "H1\r\nB,a\r\na1\r\nB,b\r\nnew\r\n");
 }
 
 } // namespace
