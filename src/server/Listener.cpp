@@ -109,20 +109,35 @@ void Listener::AcceptLoop()
             continue;
         }
         JoinFinished(false);
-        std::lock_guard lock(mutex_);
-        auto& entry = connections_.emplace_back();
-        entry.served = std::make_shared<ServedConnection>(fd);
-        entry.thread = std::thread([this, &entry] {
-            try {
-                serve_(entry.served);
-            } catch (...) {
-                // The serve handler reports its own errors.
-            }
-            entry.served->connection.Close();
-            entry.finished = true;
-            if (onEnded_)
-                onEnded_();
-        });
+        std::unique_lock lock(mutex_);
+        bool added = false;
+        try {
+            auto& entry = connections_.emplace_back();
+            added = true;
+            entry.served = std::make_shared<ServedConnection>(fd); // owns fd from here
+            entry.thread = std::thread([this, &entry] {
+                try {
+                    serve_(entry.served);
+                } catch (...) {
+                    // The serve handler reports its own errors.
+                }
+                entry.served->connection.Close();
+                entry.finished = true;
+                if (onEnded_)
+                    onEnded_();
+            });
+        } catch (const std::exception& error) {
+            // No thread (or memory) for this connection: refuse it and go on
+            // accepting instead of ending the process.
+            const bool owned = added && connections_.back().served != nullptr;
+            if (added)
+                connections_.pop_back(); // closes the socket when it owned it
+            if (!owned)
+                ::close(fd);
+            lock.unlock();
+            if (onError_)
+                onError_(error);
+        }
     }
 }
 
