@@ -100,11 +100,12 @@ void Listener::AcceptLoop()
             return;
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED)
+            const int error = errno; // the error handler may change errno
+            if (error == EINTR || error == EAGAIN || error == ECONNABORTED)
                 continue;
             if (onError_)
-                onError_(SocketError(std::strerror(errno)));
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                onError_(SocketError(std::strerror(error)));
+            if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM)
                 ::poll(nullptr, 0, 100); // let descriptors free up before trying again
             continue;
         }
