@@ -101,6 +101,7 @@ TEST(APEItems, ItemsThatLeaveTheAreaEndTheReading)
         {"an empty key (zero bytes read as items)", Join({good, Bytes(40, 0)}), 3, 1, false},
         {"a key with a control byte", Join({good, Item("A\x01", "1")}), 2, 1, false},
         {"more items than claimed", Join({good, good}), 1, 1, false},
+        {"a key outside the format's characters is still read", Join({good, Item("Cat\xE9gorie", "1")}), 2, 2, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

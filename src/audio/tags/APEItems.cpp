@@ -84,9 +84,11 @@ APEItemsRead ParseAPEItems(std::span<const std::uint8_t> area, std::uint32_t cou
             break;
         }
         field.Name.assign(reinterpret_cast<const char*>(area.data() + p + 8), nul - p - 8);
-        // A key that is not 2 to 255 printable characters is no item: the
+        // A key of fewer than 2 bytes or with a control byte is no item: the
         // area does not begin where the footer says (audio read as items).
-        if (!IsValidTagName(field.Name)) {
+        // Keys that only break the format's character rules are still read.
+        if (field.Name.size() < 2
+            || std::any_of(field.Name.begin(), field.Name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
             result.Complete = false;
             break;
         }

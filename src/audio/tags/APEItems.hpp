@@ -36,7 +36,7 @@ bool ParseAPEFooter(std::span<const std::uint8_t> bytes, APEFooter& footer) noex
 void StoreAPEFooter(APEFooterBytes& bytes, const APEFooter& footer) noexcept;
 
 // The items of an item area. complete is false when an item did not fit the
-// area, had a key that is not 2 to 255 printable ASCII characters, or when
+// area, had a key of fewer than 2 bytes or with a control byte, or when
 // bytes other than NUL padding follow the claimed items (the items before
 // the damage are kept). Every check is against the area.
 struct APEItemsRead {
