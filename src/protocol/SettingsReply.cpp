@@ -2,6 +2,7 @@
 
 #include "audio/FileOps.hpp"
 #include "audio/RetryOpen.hpp"
+#include "common/MarkedText.hpp"
 #include "common/Numbers.hpp"
 #include "protocol/Connection.hpp"
 #include "scheduler/SchedulerSettings.hpp"
@@ -68,8 +69,10 @@ std::string BuildSettingsReply(const SchedulerSettings& scheduler, const LocaleF
     else
         AddLine(reply, "");
     AddLine(reply, std::to_string(playlists.size()));
+    // The folder lists UTF-8 names; a client sends a name back as it got it,
+    // so one with high bytes goes marked to name the same file again.
     for (const auto& name : playlists)
-        AddLine(reply, name);
+        AddLine(reply, MarkIfHigh(name));
     return reply;
 }
 

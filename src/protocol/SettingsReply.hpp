@@ -35,8 +35,9 @@ UserGrant GrantOf(const TUser& user, bool value58IsOne, std::string_view vtLimit
 // The whole "Settings" reply as it goes on the wire: the scheduler values,
 // the voice-track folder, the locale's formats, the permission and hour
 // lines, the colours (unchanged, no line end added; an empty line when the
-// file is missing), the playlist count and the names. Every other item ends
-// in CR LF. Never throws apart from allocation.
+// file is missing), the playlist count and the names (UTF-8 as listed from
+// the folder, sent as marked text). Every other item ends in CR LF. Never
+// throws apart from allocation.
 std::string BuildSettingsReply(const SchedulerSettings& scheduler, const LocaleFormats& locale,
                                const UserGrant& grant, const ColorsContent& colors,
                                const std::vector<std::string>& playlists);

@@ -80,7 +80,9 @@ TEST(SettingsReply, LinesInOrder)
          {Row{"colours with a final line end", "c1\r\nc2\r\n", {"a.plg", "b.plg"}, {"c1", "c2", "2", "a.plg", "b.plg"}},
           Row{"colours without a final line end join the count", "c1\r\nc2", {"a.plg"}, {"c1", "c21", "a.plg"}},
           Row{"unreadable colours", "Error>Access denied", {}, {"Error>Access denied0"}},
-          Row{"no colours file, no playlists", std::nullopt, {}, {"", "0"}}}) {
+          Row{"no colours file, no playlists", std::nullopt, {}, {"", "0"}},
+          Row{"a name with high bytes goes as marked text",
+              "", {"\xC3\xA9t\xC3\xA9.plg"}, {"1", "\x7F\xC3\xA9t\xC3\xA9.plg"}}}) {
         SCOPED_TRACE(row.what);
         const auto lines = ReplyLines(BuildSettingsReply(scheduler, locale, grant, row.colors, row.playlists));
         const std::size_t head = 15 + locale.ReplyLines().size();
