@@ -145,4 +145,17 @@ inline std::shared_ptr<TUser> TestUser(const std::string& login = "bob")
     return NewUser(login);
 }
 
+// What a test of one command exchange needs: a folder, a host recording the
+// log, user "bob" and the connection to a client.
+class CommandExchange : public ::testing::Test {
+protected:
+    TempFolder folder;
+    RecordingHost host;
+    std::shared_ptr<TUser> user = TestUser();
+    SocketPair pair;
+};
+
+template <class Case>
+class CommandExchangeCases : public CommandExchange, public ::testing::WithParamInterface<Case> {};
+
 } // namespace zd::testing

@@ -26,18 +26,14 @@ struct DownloadCase {
     std::string logged;  // the log line ("" = nothing logged)
 };
 
-class PlaylistDownload : public ::testing::TestWithParam<DownloadCase> {};
+class PlaylistDownload : public CommandExchangeCases<DownloadCase> {};
 
 TEST_P(PlaylistDownload, RepliesAsTheClientAnswers)
 {
     const auto& param = GetParam();
-    TempFolder folder;
     folder.Write("list.plg", kPlaylist);
     folder.Write("empty.plg", "");
     folder.Write("\xC3\xA9t\xC3\xA9.plg", "B,\xC3\xA9t\xC3\xA9\r\n");
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     pair.Send(param.answer);
 
     GetPlaylist(host, *pair.server, *user, folder.Folder(), param.name, kQuickRetry);
@@ -69,14 +65,12 @@ INSTANTIATE_TEST_SUITE_P(
                      "User bob attempt to modifiy c:list.plg failed.\r\n     Invalid file name"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
-TEST(PlaylistDownloadLock, PlaylistBeingSavedRepliesMinusOneAndLogs)
+class PlaylistDownloadLock : public CommandExchange {};
+
+TEST_F(PlaylistDownloadLock, PlaylistBeingSavedRepliesMinusOneAndLogs)
 {
-    TempFolder folder;
     folder.Write("list.plg", kPlaylist);
     TVRNFileStream saving(folder.PathOf("list.plg"), kOpenReadWrite | kShareExclusive);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
 
     GetPlaylist(host, *pair.server, *user, folder.Folder(), "list.plg", kQuickRetry);
 
@@ -94,16 +88,12 @@ struct SaveFramingCase {
     std::string content;
 };
 
-class PlaylistSaveFraming : public ::testing::TestWithParam<SaveFramingCase> {};
+class PlaylistSaveFraming : public CommandExchangeCases<SaveFramingCase> {};
 
 TEST_P(PlaylistSaveFraming, SizeLineBodyAndReply)
 {
     const auto& param = GetParam();
-    TempFolder folder;
     folder.Write("list.plg", kPlaylist);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     pair.Send(param.sent);
     if (param.endSending)
         pair.EndSending();
@@ -129,13 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
                         std::to_string(kBody.size() + 10) + "\r\n" + kBody, true, "OK\r\n", kPlaylist}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
-TEST(PlaylistSaveFramingNext, FollowingCommandIsReadAfterTheBody)
+class PlaylistSaveFramingNext : public CommandExchange {};
+
+TEST_F(PlaylistSaveFramingNext, FollowingCommandIsReadAfterTheBody)
 {
-    TempFolder folder;
     folder.Write("list.plg", kPlaylist);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     pair.Send(std::to_string(kBody.size()) + "\r\n" + kBody + "Settings\r\n");
 
     WritePlaylist(host, *pair.server, *user, folder.Folder(), kQuickRetry);
@@ -143,15 +131,11 @@ TEST(PlaylistSaveFramingNext, FollowingCommandIsReadAfterTheBody)
     EXPECT_EQ(pair.server->ReadLine(), "Settings");
 }
 
-TEST(PlaylistSaveFramingNext, TimeOutBoundsEachWaitNotTheWholeBody)
+TEST_F(PlaylistSaveFramingNext, TimeOutBoundsEachWaitNotTheWholeBody)
 {
     // A slow link: the body comes in pieces, each well within the time-out,
     // together taking longer than it.
-    TempFolder folder;
     folder.Write("list.plg", kPlaylist);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     const std::chrono::milliseconds timeout(600);
     const std::size_t pieces = 5;
     std::thread client([&] {

@@ -40,17 +40,13 @@ void PrintTo(const UploadCase& c, std::ostream* os) { *os << c.what; }
 
 const std::string kPrevious = "previous take";
 
-class UploadCases : public ::testing::TestWithParam<UploadCase> {};
+class UploadCases : public CommandExchangeCases<UploadCase> {};
 
 TEST_P(UploadCases, ResultAndFilesAfterwards)
 {
     const auto& param = GetParam();
-    TempFolder folder;
     if (param.previous)
         folder.Write("take.wav", kPrevious);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     pair.Send(param.sent);
     if (param.endSending)
         pair.EndSending();
@@ -74,6 +70,30 @@ TEST_P(UploadCases, ResultAndFilesAfterwards)
 
 const std::string kFailed = "User bob attempt to save ";
 
+class Upload : public CommandExchange {
+protected:
+    // Starts the upload of name in a thread and returns once its first
+    // bytes are in and the "OK" is out: the upload then holds its target.
+    std::thread UploadUnderWay(const std::string& name)
+    {
+        pair.Send("10\r\nhalf");
+        std::thread upload([this, name] { ReceiveUpload(host, *pair.server, *user, folder.Folder(), name); });
+        char ok[4] = {};
+        EXPECT_EQ(::recv(pair.ClientFd(), ok, sizeof ok, MSG_WAITALL), 4);
+        EXPECT_EQ(std::string(ok, 4), "OK\r\n");
+        return upload;
+    }
+
+    // The reply to an upload whose previous file cannot be moved aside, and
+    // that file, alone and unchanged.
+    void ExpectRenameRefusedAndKept(const std::string& name)
+    {
+        EXPECT_THAT(pair.ReceiveAll(), StartsWith("Cannot rename file"));
+        EXPECT_EQ(folder.Read(name), kPrevious);
+        EXPECT_THAT(folder.Names(), ElementsAre(name));
+    }
+};
+
 INSTANTIATE_TEST_SUITE_P(
     Exchanges, UploadCases,
     ::testing::Values(
@@ -88,12 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
         UploadCase{"count not a number", true, "5x\r\nhello", false, "", kPrevious, ""}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
-TEST(Upload, FailureLogLineNamesPathCountsAndResult)
+TEST_F(Upload, FailureLogLineNamesPathCountsAndResult)
 {
-    TempFolder folder;
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     pair.Send("10\r\nhalf");
     pair.EndSending();
 
@@ -102,38 +118,32 @@ TEST(Upload, FailureLogLineNamesPathCountsAndResult)
     EXPECT_THAT(host.Lines(), ElementsAre(kFailed + folder.Folder() + "take.wav failed.10/4\r\n     0"));
 }
 
-TEST(Upload, NamesOutsideTheFolderAreRefusedAndNothingIsWritten)
+TEST_F(Upload, NamesOutsideTheFolderAreRefusedAndNothingIsWritten)
 {
-    TempFolder root;
-    std::filesystem::create_directories(root.PathOf("vt"));
-    root.Write("x.wav", "outside");
-    const std::string folder = root.PathOf("vt") + "/";
+    std::filesystem::create_directories(folder.PathOf("vt"));
+    folder.Write("x.wav", "outside");
+    const std::string vt = folder.PathOf("vt") + "/";
     for (const std::string name : {"..\\x.wav", "../x.wav", "a/b.wav", "c:x.wav", "..", ".", "",
                                    "\x7F..", "sub\\..\\..\\x.wav"}) {
         SCOPED_TRACE(name);
-        RecordingHost host;
-        auto user = TestUser();
-        SocketPair pair;
-        pair.Send("7\r\n");
+        RecordingHost nameHost;
+        SocketPair namePair;
+        namePair.Send("7\r\n");
 
-        ReceiveUpload(host, *pair.server, *user, folder, name);
+        ReceiveUpload(nameHost, *namePair.server, *user, vt, name);
 
-        EXPECT_EQ(pair.ReceiveAll(), "Invalid file name\r\n");
-        EXPECT_THAT(host.Lines(), ElementsAre(kFailed + UploadTargetPath(folder, name)
-                                              + " failed.-1/0\r\n     Invalid file name"));
-        EXPECT_THAT(root.Names(), ElementsAre("vt", "x.wav"));
-        EXPECT_TRUE(std::filesystem::is_empty(root.PathOf("vt")));
-        EXPECT_EQ(root.Read("x.wav"), "outside");
+        EXPECT_EQ(namePair.ReceiveAll(), "Invalid file name\r\n");
+        EXPECT_THAT(nameHost.Lines(), ElementsAre(kFailed + UploadTargetPath(vt, name)
+                                                  + " failed.-1/0\r\n     Invalid file name"));
+        EXPECT_THAT(folder.Names(), ElementsAre("vt", "x.wav"));
+        EXPECT_TRUE(std::filesystem::is_empty(folder.PathOf("vt")));
+        EXPECT_EQ(folder.Read("x.wav"), "outside");
     }
 }
 
-TEST(Upload, LargeFileStreamsIntact)
+TEST_F(Upload, LargeFileStreamsIntact)
 {
-    TempFolder folder;
     folder.Write("big.wav", kPrevious);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     const std::string bytes = Pattern(3 * 1024 * 1024 + 17);
     std::thread client([&] { pair.Send(std::to_string(bytes.size()) + "\r\n" + bytes); });
 
@@ -145,12 +155,8 @@ TEST(Upload, LargeFileStreamsIntact)
     EXPECT_THAT(folder.Names(), ElementsAre("big.wav"));
 }
 
-TEST(Upload, TargetThatCannotBeCreatedRepliesTheFileError)
+TEST_F(Upload, TargetThatCannotBeCreatedRepliesTheFileError)
 {
-    TempFolder folder;
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     pair.Send("5\r\n");
 
     ReceiveUpload(host, *pair.server, *user, folder.PathOf("missing") + "/", "take.wav");
@@ -164,61 +170,40 @@ TEST(Upload, TargetThatCannotBeCreatedRepliesTheFileError)
     EXPECT_FALSE(std::filesystem::exists(folder.PathOf("missing")));
 }
 
-TEST(Upload, PreviousFileHeldByAnotherProgramIsKept)
+TEST_F(Upload, PreviousFileHeldByAnotherProgramIsKept)
 {
-    TempFolder folder;
     folder.Write("take.wav", kPrevious);
     TVRNFileStream playing(folder.PathOf("take.wav"), kOpenRead | kShareExclusive);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     pair.Send("5\r\n");
 
     ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.wav");
 
-    EXPECT_THAT(pair.ReceiveAll(), StartsWith("Cannot rename file"));
-    EXPECT_EQ(folder.Read("take.wav"), kPrevious);
-    EXPECT_THAT(folder.Names(), ElementsAre("take.wav"));
+    ExpectRenameRefusedAndKept("take.wav");
 }
 
-TEST(Upload, SecondUploadToATargetBeingWrittenIsRefused)
+TEST_F(Upload, SecondUploadToATargetBeingWrittenIsRefused)
 {
-    TempFolder folder;
     folder.Write("take.wav", kPrevious);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair first;
-    first.Send("10\r\nhalf");
-    std::thread upload([&] { ReceiveUpload(host, *first.server, *user, folder.Folder(), "take.wav"); });
-    char ok[4] = {};
-    ASSERT_EQ(::recv(first.ClientFd(), ok, sizeof ok, MSG_WAITALL), 4);
-    ASSERT_EQ(std::string(ok, 4), "OK\r\n");
+    std::thread upload = UploadUnderWay("take.wav");
 
     SocketPair second;
     second.Send("5\r\n");
     ReceiveUpload(host, *second.server, *user, folder.Folder(), "TAKE.wav");
     EXPECT_EQ(second.ReceiveAll(), std::string(kFileInUseText) + "\r\n");
 
-    first.Send("-rest!");
+    pair.Send("-rest!");
     upload.join();
-    EXPECT_EQ(first.ReceiveAll(), "OK\r\n");
+    EXPECT_EQ(pair.ReceiveAll(), "OK\r\n");
     EXPECT_EQ(folder.Read("take.wav"), "half-rest!");
     EXPECT_THAT(folder.Names(), ElementsAre("take.wav"));
 }
 
-TEST(Upload, TargetsSharingABackupNameDoNotUploadAtOnce)
+TEST_F(Upload, TargetsSharingABackupNameDoNotUploadAtOnce)
 {
     // "take.wav" and "take.mp3" both keep their previous file as "take.bak".
-    TempFolder folder;
     folder.Write("take.wav", kPrevious);
     folder.Write("take.mp3", "previous mp3");
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair first;
-    first.Send("10\r\nhalf");
-    std::thread upload([&] { ReceiveUpload(host, *first.server, *user, folder.Folder(), "take.wav"); });
-    char ok[4] = {};
-    ASSERT_EQ(::recv(first.ClientFd(), ok, sizeof ok, MSG_WAITALL), 4);
+    std::thread upload = UploadUnderWay("take.wav");
 
     for (const char* name : {"take.mp3", "take.bak"}) {
         SCOPED_TRACE(name);
@@ -229,28 +214,22 @@ TEST(Upload, TargetsSharingABackupNameDoNotUploadAtOnce)
         EXPECT_EQ(second.ReceiveAll(), std::string(kFileInUseText) + "\r\n");
     }
 
-    first.EndSending();
+    pair.EndSending();
     upload.join();
     EXPECT_EQ(folder.Read("take.wav"), kPrevious);
     EXPECT_EQ(folder.Read("take.mp3"), "previous mp3");
     EXPECT_THAT(folder.Names(), ElementsAre("take.mp3", "take.wav"));
 }
 
-TEST(Upload, FileNamedLikeItsOwnBackupIsKept)
+TEST_F(Upload, FileNamedLikeItsOwnBackupIsKept)
 {
-    TempFolder folder;
     folder.Write("take.BAK", kPrevious);
-    RecordingHost host;
-    auto user = TestUser();
-    SocketPair pair;
     pair.Send("10\r\nhalf");
     pair.EndSending();
 
     ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.BAK");
 
-    EXPECT_THAT(pair.ReceiveAll(), StartsWith("Cannot rename file"));
-    EXPECT_EQ(folder.Read("take.BAK"), kPrevious);
-    EXPECT_THAT(folder.Names(), ElementsAre("take.BAK"));
+    ExpectRenameRefusedAndKept("take.BAK");
 }
 
 } // namespace
