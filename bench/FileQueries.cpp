@@ -9,12 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "../tests/audio/TagTestFiles.hpp"
 #include "audio/tags/TAPETags.hpp"
 #include "common/DosTime.hpp"
 #include "protocol/FileQueries.hpp"
@@ -28,32 +27,13 @@ public:
     {
         folder_ = std::filesystem::temp_directory_path() / ("zd-bench-files-" + std::to_string(::getpid()) + "-" + std::to_string(count));
         std::filesystem::create_directories(folder_);
-        std::string frames;
-        for (int i = 0; i < 2; ++i) {
-            std::string frame(417, '\x21');
-            frame[0] = '\xFF';
-            frame[1] = '\xFB';
-            frame[2] = '\x90';
-            frame[3] = '\0';
-            frames += frame;
-        }
         for (int i = 0; i < count; ++i) {
             const std::string path = (folder_ / ("song" + std::to_string(i) + ".mp3")).string();
-            std::ofstream(path, std::ios::binary) << frames;
-            {
-                zd::TAPETags tags(path, 1, zd::TAPETags::ModeReadWrite);
-                tags.SetField("Title", "Song " + std::to_string(i));
-                tags.SetField("Artist", "Artist");
-                tags.SetFieldInt("Duration", 180000 + i);
-                tags.SetField("Cue", "100");
-                tags.SetField("Segue", "175000");
-                tags.SetField("Intro", "9000");
-                tags.WriteTags();
-            }
             // Half changed two days ago, half a month ago.
-            const std::time_t when = std::time(nullptr) - (i % 2 == 0 ? 2 : 30) * 86400L;
-            const timespec times[2] = {{when, 0}, {when, 0}};
-            ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+            zd::testdata::WriteTaggedMp3(path, 2, i % 2 == 0 ? 2 : 30,
+                {{"Title", "Song " + std::to_string(i)}, {"Artist", "Artist"},
+                 {"Duration", std::to_string(180000 + i)}, {"Cue", "100"}, {"Segue", "175000"},
+                 {"Intro", "9000"}});
             paths_.push_back(path);
         }
     }

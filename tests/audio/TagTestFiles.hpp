@@ -5,8 +5,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <ctime>
+#include <initializer_list>
+#include <utility>
+
 #include "MPEGTestData.hpp"
 #include "audio/tags/APEItems.hpp"
+#include "audio/tags/TAPETags.hpp"
 
 namespace zd::testdata {
 
@@ -58,6 +63,29 @@ inline long long WriteTimeNs(const std::string& path)
     struct stat s{};
     ::stat(path.c_str(), &s);
     return static_cast<long long>(s.st_mtim.tv_sec) * 1000000000LL + s.st_mtim.tv_nsec;
+}
+
+// Sets the file's access and write times daysOld days before now.
+inline void SetDaysOld(const std::string& path, int daysOld)
+{
+    const std::time_t when = std::time(nullptr) - daysOld * 86400L;
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// An MP3 file of frames MPEG-1 frames with the fields in its tag store,
+// written daysOld days ago.
+inline void WriteTaggedMp3(const std::string& path, int frames, int daysOld,
+                           std::initializer_list<std::pair<std::string, std::string>> fields)
+{
+    WriteFile(path, MpegFrames(kMpeg1Header, frames, kMpeg1FrameLength));
+    {
+        TAPETags tags(path, 1, TAPETags::ModeReadWrite);
+        for (const auto& [field, value] : fields)
+            tags.SetField(field, value);
+        tags.WriteTags();
+    }
+    SetDaysOld(path, daysOld);
 }
 
 } // namespace zd::testdata

@@ -12,9 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace zd::e2e {
@@ -64,17 +61,7 @@ protected:
 
     static void Make(const std::string& file, int daysOld, std::initializer_list<std::pair<std::string, std::string>> fields)
     {
-        const std::string path = (audio / file).string();
-        WriteFile(path, SmallMp3());
-        {
-            TAPETags tags(path, 1, TAPETags::ModeReadWrite);
-            for (const auto& [field, value] : fields)
-                tags.SetField(field, value);
-            tags.WriteTags();
-        }
-        const std::time_t when = std::time(nullptr) - daysOld * 86400L;
-        const timespec times[2] = {{when, 0}, {when, 0}};
-        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        WriteTaggedMp3((audio / file).string(), 6, daysOld, fields);
     }
 
     static std::string Path(const std::string& file) { return (audio / file).string(); }

@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
+#include "audio/TagTestFiles.hpp"
 #include "audio/tags/TAPETags.hpp"
 #include "common/DosTime.hpp"
 #include "protocol/FileQueries.hpp"
@@ -91,28 +87,10 @@ protected:
     }
     ~FileCheck() override { std::filesystem::remove_all(folder); }
 
-    std::string Make(const std::string& name, int daysOld, std::initializer_list<std::pair<const char*, const char*>> fields)
+    std::string Make(const std::string& name, int daysOld, std::initializer_list<std::pair<std::string, std::string>> fields)
     {
         const std::string path = (folder / name).string();
-        std::string frames;
-        for (int i = 0; i < 4; ++i) {
-            std::string frame(417, '\x21');
-            frame[0] = '\xFF';
-            frame[1] = '\xFB';
-            frame[2] = '\x90';
-            frame[3] = '\0';
-            frames += frame;
-        }
-        std::ofstream(path, std::ios::binary) << frames;
-        {
-            TAPETags tags(path, 1, TAPETags::ModeReadWrite);
-            for (const auto& [field, value] : fields)
-                tags.SetField(field, value);
-            tags.WriteTags();
-        }
-        const std::time_t when = std::time(nullptr) - daysOld * 86400L;
-        const timespec times[2] = {{when, 0}, {when, 0}};
-        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        testdata::WriteTaggedMp3(path, 4, daysOld, fields);
         return path;
     }
 
