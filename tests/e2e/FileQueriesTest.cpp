@@ -47,15 +47,11 @@ protected:
         Make("notes.txt", 40, {{"XLastScheduled", History(kNewest)}});
         Make("vt.mp3", 40, {{"Title", "T"}, {"Artist", "A"}, {"Rating", "4"}, {"XLastScheduled", History(kNewest)}});
         port = FreePort();
-        server = new ServerProcess(BuiltProgram("zodavizi"),
-            std::vector<std::string>{"--headless", "-a", demo->RootArgument(), "--listen",
-                "127.0.0.1:" + std::to_string(port)});
-        if (!server->WaitForPort(port))
-            throw std::runtime_error("server did not start: " + server->Stderr());
+        server = RunHeadlessServer(demo->RootArgument(), port);
     }
     static void TearDownTestSuite()
     {
-        delete server;
+        server.reset();
         delete demo;
     }
 
@@ -90,7 +86,7 @@ protected:
     }
 
     static inline DemoInstallation* demo = nullptr;
-    static inline ServerProcess* server = nullptr;
+    static inline std::unique_ptr<ServerProcess> server;
     static inline std::filesystem::path audio;
     static inline std::uint16_t port = 0;
 };

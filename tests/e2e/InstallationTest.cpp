@@ -13,14 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::unique_ptr<ServerProcess> Start(const DemoInstallation& demo, std::uint16_t port)
-{
-    return std::make_unique<ServerProcess>(
-        BuiltProgram("zodavizi"),
-        std::vector<std::string>{"--headless", "-a", demo.RootArgument(), "--listen",
-                                 "127.0.0.1:" + std::to_string(port)});
-}
-
 std::string ReadFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -42,7 +34,7 @@ TEST(Installation, RefusesToStartWithoutAReadableSchedulerSettingsFile)
         SCOPED_TRACE(c.name);
         DemoInstallation demo;
         c.damage(demo);
-        auto server = Start(demo, FreePort());
+        auto server = StartHeadlessServer(demo.RootArgument(), FreePort());
         const auto code = server->WaitExit(10s);
         ASSERT_TRUE(code.has_value());
         EXPECT_NE(*code, 0);
@@ -59,7 +51,7 @@ TEST(Installation, MakesACertificatePairOnceAndKeepsIt)
     std::string first;
     for (int start = 0; start < 2; ++start) {
         const std::uint16_t port = FreePort();
-        auto server = Start(demo, port);
+        auto server = StartHeadlessServer(demo.RootArgument(), port);
         ASSERT_TRUE(server->WaitForPort(port));
         ASSERT_TRUE(std::filesystem::exists(demo.DataFolder() / "key.pem"));
         if (start == 0) {
@@ -94,7 +86,7 @@ TEST(Installation, APairThatDoesNotLoadFailsTheActivation)
         if (c.key)
             std::ofstream(demo.DataFolder() / "key.pem") << c.key;
         const std::uint16_t port = FreePort();
-        auto server = Start(demo, port);
+        auto server = StartHeadlessServer(demo.RootArgument(), port);
         EXPECT_TRUE(server->WaitForOutput("Unable to activate the server"));
         EXPECT_TRUE(server->Running());  // the program goes on with the server disabled
         EXPECT_FALSE(PortAccepts(port));

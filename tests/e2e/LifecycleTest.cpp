@@ -39,14 +39,6 @@ std::unique_ptr<Installation> PrepareRoot()
     return root;
 }
 
-std::unique_ptr<ServerProcess> StartServer(const DemoInstallation& root, std::uint16_t port)
-{
-    return std::make_unique<ServerProcess>(
-        BuiltProgram("zodavizi"),
-        std::vector<std::string>{"--headless", "-a", root.RootArgument(), "--listen",
-                                 "127.0.0.1:" + std::to_string(port)});
-}
-
 // A loopback connection that can tell when the server closed it.
 class Peer {
 public:
@@ -76,7 +68,7 @@ TEST(Lifecycle, StartsWithDefaultsAcceptsAndClosesOnSigterm)
 {
     const auto root = PrepareRoot();
     const std::uint16_t port = FreePort();
-    auto server = StartServer(*root, port);
+    auto server = StartHeadlessServer(root->RootArgument(), port);
     ASSERT_TRUE(server->WaitForPort(port)) << server->Stderr();
     Peer peer(port);
     ASSERT_TRUE(peer.Connected());
@@ -95,11 +87,11 @@ TEST(Lifecycle, SecondStartOfAnInstallationEndsAndTheFirstRunsOn)
     const auto root = PrepareRoot();
     const auto otherRoot = PrepareRoot();
     const std::uint16_t port = FreePort();
-    auto first = StartServer(*root, port);
+    auto first = StartHeadlessServer(root->RootArgument(), port);
     ASSERT_TRUE(first->WaitForPort(port)) << first->Stderr();
 
     // The running copy answers within one timer period: the second only beeps.
-    auto second = StartServer(*root, FreePort());
+    auto second = StartHeadlessServer(root->RootArgument(), FreePort());
     const auto secondCode = second->WaitExit(6s);
     ASSERT_TRUE(secondCode.has_value());
     EXPECT_NE(*secondCode, 0);
@@ -110,7 +102,7 @@ TEST(Lifecycle, SecondStartOfAnInstallationEndsAndTheFirstRunsOn)
 
     // Another installation runs beside it.
     const std::uint16_t otherPort = FreePort();
-    auto other = StartServer(*otherRoot, otherPort);
+    auto other = StartHeadlessServer(otherRoot->RootArgument(), otherPort);
     EXPECT_TRUE(other->WaitForPort(otherPort)) << other->Stderr();
 
     other->Signal(SIGINT);
@@ -123,10 +115,10 @@ TEST(Lifecycle, SecondStartReportsWhenTheRunningCopyDoesNotAnswer)
 {
     const auto root = PrepareRoot();
     const std::uint16_t port = FreePort();
-    auto first = StartServer(*root, port);
+    auto first = StartHeadlessServer(root->RootArgument(), port);
     ASSERT_TRUE(first->WaitForPort(port)) << first->Stderr();
     first->Signal(SIGSTOP);
-    auto second = StartServer(*root, FreePort());
+    auto second = StartHeadlessServer(root->RootArgument(), FreePort());
     const auto code = second->WaitExit(10s);
     first->Signal(SIGCONT);
     ASSERT_TRUE(code.has_value());
@@ -149,7 +141,7 @@ TEST(Lifecycle, PortInUseKeepsTheServerRunningDisabled)
     socklen_t length = sizeof address;
     ::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
 
-    auto server = StartServer(*root, ntohs(address.sin_port));
+    auto server = StartHeadlessServer(root->RootArgument(), ntohs(address.sin_port));
     ASSERT_TRUE(server->WaitForOutput("Unable to activate the server")) << server->Stderr();
     EXPECT_NE(server->Stderr().find("Address already in use"), std::string::npos) << server->Stderr();
     EXPECT_TRUE(server->Running());

@@ -36,12 +36,7 @@ struct RunningServer {
             demo.AddAccount(account);
         if (!keepUsersFile)
             std::filesystem::remove(demo.ConnectedUsersFile());
-        process = std::make_unique<ServerProcess>(
-            BuiltProgram("zodavizi"),
-            std::vector<std::string>{"--headless", "-a", demo.RootArgument(), "--listen",
-                                     "127.0.0.1:" + std::to_string(port)});
-        if (!process->WaitForPort(port))
-            throw std::runtime_error("server did not start: " + process->Stderr());
+        process = RunHeadlessServer(demo.RootArgument(), port);
     }
     DemoInstallation demo;
     std::uint16_t port;

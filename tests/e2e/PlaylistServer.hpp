@@ -61,12 +61,7 @@ struct PlaylistServer {
         stored.settings.VTLimit = static_cast<std::uint16_t>(vtLimit);
         if (!WriteConfigurationFile(data, stored.settings, stored.users))
             throw std::runtime_error("cannot write the settings");
-        process = std::make_unique<ServerProcess>(
-            BuiltProgram("zodavizi"),
-            std::vector<std::string>{"--headless", "-a", demo.RootArgument(), "--listen",
-                                     "127.0.0.1:" + std::to_string(port)});
-        if (!process->WaitForPort(port))
-            throw std::runtime_error("server did not start: " + process->Stderr());
+        process = RunHeadlessServer(demo.RootArgument(), port);
     }
 
     std::unique_ptr<RawClient> LoggedIn(const std::string& login, const std::string& password = "pw")

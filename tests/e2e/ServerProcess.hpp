@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <netinet/in.h>
 #include <optional>
 #include <sstream>
@@ -198,5 +199,24 @@ private:
     pid_t pid_ = -1;
     std::optional<int> exitCode_;
 };
+
+// This build's server, headless, on the installation of rootArgument (its
+// "-a" argument), listening on 127.0.0.1:port. Throws as ServerProcess.
+inline std::unique_ptr<ServerProcess> StartHeadlessServer(const std::string& rootArgument, std::uint16_t port)
+{
+    return std::make_unique<ServerProcess>(
+        BuiltProgram("zodavizi"),
+        std::vector<std::string>{"--headless", "-a", rootArgument, "--listen", "127.0.0.1:" + std::to_string(port)});
+}
+
+// StartHeadlessServer, returning once the port accepts connections. Throws
+// std::runtime_error with the server's error output when it does not.
+inline std::unique_ptr<ServerProcess> RunHeadlessServer(const std::string& rootArgument, std::uint16_t port)
+{
+    auto server = StartHeadlessServer(rootArgument, port);
+    if (!server->WaitForPort(port))
+        throw std::runtime_error("server did not start: " + server->Stderr());
+    return server;
+}
 
 } // namespace zd::e2e
