@@ -3,6 +3,7 @@
 
 #include "DemoInstallation.hpp"
 #include "ServerProcess.hpp"
+#include "support/BusyPort.hpp"
 #include "platform/InstanceLock.hpp"
 #include "platform/RestoreSignal.hpp"
 
@@ -132,22 +133,14 @@ TEST(Lifecycle, SecondStartReportsWhenTheRunningCopyDoesNotAnswer)
 TEST(Lifecycle, PortInUseKeepsTheServerRunningDisabled)
 {
     const auto root = PrepareRoot();
-    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(taken, 1), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
+    const testsupport::BusyPort taken;
 
-    auto server = StartHeadlessServer(root->RootArgument(), ntohs(address.sin_port));
+    auto server = StartHeadlessServer(root->RootArgument(), taken.Port());
     ASSERT_TRUE(server->WaitForOutput("Unable to activate the server")) << server->Stderr();
     EXPECT_NE(server->Stderr().find("Address already in use"), std::string::npos) << server->Stderr();
     EXPECT_TRUE(server->Running());
     server->Signal(SIGTERM);
     EXPECT_EQ(server->WaitExit(2s), std::optional<int>(0));
-    ::close(taken);
 }
 
 } // namespace

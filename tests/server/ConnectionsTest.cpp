@@ -1,6 +1,7 @@
 #include "FormFixture.hpp"
 
 #include "common/Error.hpp"
+#include "support/BusyPort.hpp"
 
 #include <algorithm>
 
@@ -202,17 +203,10 @@ TEST_F(Connections, ShutdownEndsAndJoinsEveryConnection)
 
 TEST_F(FormFixture, PortInUseLeavesTheServerRunningDisabled)
 {
-    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(taken, 1), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
+    const testsupport::BusyPort taken;
 
     StartOptions options = form_->Options();
-    options.ListenPort = ntohs(address.sin_port);
+    options.ListenPort = taken.Port();
     MainForm busy(main_, options);
     std::vector<MessageDialog> shown;
     busy.GetHooks().ShowMessage = [&](const MessageDialog& dialog) { shown.push_back(dialog); };
@@ -235,7 +229,6 @@ TEST_F(FormFixture, PortInUseLeavesTheServerRunningDisabled)
     ASSERT_FALSE(busy.Log().Lines().empty());
     EXPECT_TRUE(busy.Log().Lines().back().ends_with(" Unable to activate the server: Address already in use"));
     busy.FormClose();
-    ::close(taken);
 }
 
 } // namespace
