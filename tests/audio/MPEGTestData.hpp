@@ -8,10 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "../support/TempFolder.hpp"
 
 namespace zd::testdata {
 
@@ -132,29 +133,7 @@ inline Bytes ReadFile(const std::filesystem::path& path)
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device seed;
-        path_ = std::filesystem::temp_directory_path() / ("zd-tags-" + std::to_string(seed()) + std::to_string(seed()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::string File(std::string_view name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::TempFolder;
 
 // True when the program can be run from the shell.
 inline bool HaveTool(const char* name)

@@ -139,7 +139,7 @@ TEST(PlaylistSave, LockedPlaylistRepliesZeroAndLogs)
 {
     TempFolder folder;
     folder.Write("list.plg", kOld);
-    TVRNFileStream other(folder.PathOf("list.plg"), kOpenRead | kShareDenyWrite);
+    TVRNFileStream other(folder.File("list.plg"), kOpenRead | kShareDenyWrite);
     RecordingHost host;
     auto user = TestUser();
 
@@ -159,7 +159,7 @@ TEST(PlaylistSave, SessionEndWritesBackHalfSavedPlaylist)
     folder.Write("list.plg", kOld);
     RecordingHost host;
     auto user = TestUser();
-    ASSERT_TRUE(OpenPlaylistLocked(host, *user, folder.PathOf("list.plg"),
+    ASSERT_TRUE(OpenPlaylistLocked(host, *user, folder.File("list.plg"),
                                    kOpenReadWrite | kShareExclusive));
     user->OldPlaylistLines = ReadPlaylistLines(kOld);
     user->PlaylistStream->SetSize(0);
@@ -181,7 +181,7 @@ TEST(PlaylistSave, SessionEndDuringASaveLeavesItToTheSavingThread)
     std::string reply;
     std::thread saving;
     {
-        TVRNFileStream scheduler(folder.PathOf("list.plg"), kOpenRead | kShareDenyWrite);
+        TVRNFileStream scheduler(folder.File("list.plg"), kOpenRead | kShareDenyWrite);
         saving = std::thread([&] {
             reply = SavePlaylistBody(host, *user, folder.Folder(), Lines({"00-1list.plg", "0002z", "99991"}),
                                      PlaylistRetry{100, std::chrono::milliseconds(10)});

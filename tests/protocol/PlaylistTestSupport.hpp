@@ -4,6 +4,8 @@
 #include "protocol/Connection.hpp"
 #include "server/TUser.hpp"
 
+#include "../support/TempFolder.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +15,6 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <sys/socket.h>
@@ -43,49 +44,30 @@ private:
     std::vector<std::string> lines_;
 };
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class TempFolder {
+// A temporary folder with the reads and writes the command tests make.
+class TempFolder : public testsupport::TempFolder {
 public:
-    TempFolder()
-    {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path()
-            / ("zd-playlists-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
     // The folder with a trailing separator, as the commands join names to it.
-    std::string Folder() const { return path_.string() + "/"; }
-    std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
+    std::string Folder() const { return Path().string() + "/"; }
 
     void Write(const std::string& name, const std::string& content) const
     {
-        std::ofstream(path_ / name, std::ios::binary) << content;
+        std::ofstream(Path() / name, std::ios::binary) << content;
     }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+    bool Exists(const std::string& name) const { return std::filesystem::exists(Path() / name); }
     std::string Read(const std::string& name) const
     {
-        std::ifstream in(path_ / name, std::ios::binary);
+        std::ifstream in(Path() / name, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path_))
+        for (const auto& entry : std::filesystem::directory_iterator(Path()))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
-
-private:
-    std::filesystem::path path_;
 };
 
 // A connected socket pair: the server side as a Connection, the client side

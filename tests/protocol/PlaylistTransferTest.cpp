@@ -70,7 +70,7 @@ class PlaylistDownloadLock : public CommandExchange {};
 TEST_F(PlaylistDownloadLock, PlaylistBeingSavedRepliesMinusOneAndLogs)
 {
     folder.Write("list.plg", kPlaylist);
-    TVRNFileStream saving(folder.PathOf("list.plg"), kOpenReadWrite | kShareExclusive);
+    TVRNFileStream saving(folder.File("list.plg"), kOpenReadWrite | kShareExclusive);
 
     GetPlaylist(host, *pair.server, *user, folder.Folder(), "list.plg", kQuickRetry);
 

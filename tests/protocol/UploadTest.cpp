@@ -120,9 +120,9 @@ TEST_F(Upload, FailureLogLineNamesPathCountsAndResult)
 
 TEST_F(Upload, NamesOutsideTheFolderAreRefusedAndNothingIsWritten)
 {
-    std::filesystem::create_directories(folder.PathOf("vt"));
+    std::filesystem::create_directories(folder.File("vt"));
     folder.Write("x.wav", "outside");
-    const std::string vt = folder.PathOf("vt") + "/";
+    const std::string vt = folder.File("vt") + "/";
     for (const std::string name : {"..\\x.wav", "../x.wav", "a/b.wav", "c:x.wav", "..", ".", "",
                                    "\x7F..", "sub\\..\\..\\x.wav"}) {
         SCOPED_TRACE(name);
@@ -136,7 +136,7 @@ TEST_F(Upload, NamesOutsideTheFolderAreRefusedAndNothingIsWritten)
         EXPECT_THAT(nameHost.Lines(), ElementsAre(kFailed + UploadTargetPath(vt, name)
                                                   + " failed.-1/0\r\n     Invalid file name"));
         EXPECT_THAT(folder.Names(), ElementsAre("vt", "x.wav"));
-        EXPECT_TRUE(std::filesystem::is_empty(folder.PathOf("vt")));
+        EXPECT_TRUE(std::filesystem::is_empty(folder.File("vt")));
         EXPECT_EQ(folder.Read("x.wav"), "outside");
     }
 }
@@ -159,21 +159,21 @@ TEST_F(Upload, TargetThatCannotBeCreatedRepliesTheFileError)
 {
     pair.Send("5\r\n");
 
-    ReceiveUpload(host, *pair.server, *user, folder.PathOf("missing") + "/", "take.wav");
+    ReceiveUpload(host, *pair.server, *user, folder.File("missing") + "/", "take.wav");
 
     const std::string wire = pair.ReceiveAll();
     ASSERT_THAT(wire, ::testing::EndsWith("\r\n"));
     const std::string reply = wire.substr(0, wire.size() - 2);
     EXPECT_THAT(reply, HasSubstr("take.wav"));
     EXPECT_THAT(reply, ::testing::Not(HasSubstr("\r\n")));
-    EXPECT_THAT(host.Lines(), ElementsAre(kFailed + folder.PathOf("missing") + "/take.wav failed.-1/0\r\n     " + reply));
-    EXPECT_FALSE(std::filesystem::exists(folder.PathOf("missing")));
+    EXPECT_THAT(host.Lines(), ElementsAre(kFailed + folder.File("missing") + "/take.wav failed.-1/0\r\n     " + reply));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("missing")));
 }
 
 TEST_F(Upload, PreviousFileHeldByAnotherProgramIsKept)
 {
     folder.Write("take.wav", kPrevious);
-    TVRNFileStream playing(folder.PathOf("take.wav"), kOpenRead | kShareExclusive);
+    TVRNFileStream playing(folder.File("take.wav"), kOpenRead | kShareExclusive);
     pair.Send("5\r\n");
 
     ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.wav");
