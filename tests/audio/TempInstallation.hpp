@@ -2,9 +2,10 @@
 
 #include "audio/NativePath.hpp"
 
+#include "../support/TempFolder.hpp"
+
 #include <filesystem>
 #include <fstream>
-#include <stdlib.h>
 #include <string>
 
 namespace zd::testing {
@@ -15,25 +16,18 @@ class TempInstallation {
 public:
     TempInstallation()
     {
-        char pattern[] = "/tmp/zd-files-XXXXXX";
-        root_ = ::mkdtemp(pattern);
-        std::filesystem::create_directories(root_ / "drive_c" / "Cadmora");
-        std::filesystem::create_directories(root_ / "dosdevices");
-        std::filesystem::create_directory_symlink("../drive_c", root_ / "dosdevices" / "c:");
-        SetInstallationRoot((root_ / "drive_c" / "Cadmora").string());
+        std::filesystem::create_directories(Root() / "drive_c" / "Cadmora");
+        std::filesystem::create_directories(Root() / "dosdevices");
+        std::filesystem::create_directory_symlink("../drive_c", Root() / "dosdevices" / "c:");
+        SetInstallationRoot((Root() / "drive_c" / "Cadmora").string());
     }
-    ~TempInstallation()
-    {
-        SetInstallationRoot("");
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    ~TempInstallation() { SetInstallationRoot(""); }
     TempInstallation(const TempInstallation&) = delete;
     TempInstallation& operator=(const TempInstallation&) = delete;
 
     // The native path of a path below drive C ("Data/x.dat").
-    std::filesystem::path OnDriveC(const std::string& relative) const { return root_ / "drive_c" / relative; }
-    const std::filesystem::path& Root() const { return root_; }
+    std::filesystem::path OnDriveC(const std::string& relative) const { return Root() / "drive_c" / relative; }
+    const std::filesystem::path& Root() const { return folder_.Path(); }
 
     // Writes a file below drive C, making its folders.
     std::filesystem::path Put(const std::string& relative, const std::string& content) const
@@ -51,7 +45,7 @@ public:
     }
 
 private:
-    std::filesystem::path root_;
+    testsupport::TempFolder folder_;
 };
 
 } // namespace zd::testing

@@ -2,6 +2,8 @@
 
 #include "server/MainForm.hpp"
 
+#include "../support/TempFolder.hpp"
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -16,23 +18,9 @@
 namespace zd::test {
 
 // A fresh installation root under /tmp with its Data folder.
-class TempRoot {
+class TempRoot : public testsupport::TempFolder {
 public:
-    TempRoot()
-    {
-        char pattern[] = "/tmp/zd-server-XXXXXX";
-        path_ = ::mkdtemp(pattern);
-        std::filesystem::create_directories(path_ / "Data");
-    }
-    ~TempRoot()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
+    TempRoot() { std::filesystem::create_directories(Path() / "Data"); }
 };
 
 // The main window object on a fresh root, listening on 127.0.0.1 at a free
