@@ -6,6 +6,8 @@
 #include "protocol/CommandHost.hpp"
 #include "protocol/Connection.hpp"
 
+#include "../tests/support/Loopback.hpp"
+
 #include <arpa/inet.h>
 #include <filesystem>
 #include <memory>
@@ -33,9 +35,7 @@ struct LoopbackPair {
     LoopbackPair()
     {
         const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address = zd::testsupport::LoopbackAddress(0);
         socklen_t length = sizeof address;
         if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
             || ::listen(listener, 1) != 0

@@ -43,16 +43,13 @@ std::unique_ptr<Installation> PrepareRoot()
 // A loopback connection that can tell when the server closed it.
 class Peer {
 public:
-    explicit Peer(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0))
+    explicit Peer(std::uint16_t port) : fd_(testsupport::ConnectLoopback(port)) {}
+    ~Peer()
     {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (fd_ >= 0)
+            ::close(fd_);
     }
-    ~Peer() { ::close(fd_); }
-    bool Connected() const { return connected_; }
+    bool Connected() const { return fd_ >= 0; }
     bool ClosedByServer(int boundMs)
     {
         pollfd ready{fd_, POLLIN, 0};
@@ -62,7 +59,6 @@ public:
 
 private:
     int fd_;
-    bool connected_ = false;
 };
 
 TEST(Lifecycle, StartsWithDefaultsAcceptsAndClosesOnSigterm)

@@ -3,6 +3,8 @@
 // A test client that speaks the command protocol byte by byte over a
 // loopback socket, with OpenSSL used directly for the switch to TLS.
 
+#include "../support/Loopback.hpp"
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
@@ -38,11 +40,8 @@ public:
             if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
                 throw std::runtime_error("bind to " + localAddress + " failed");
         }
-        sockaddr_in server{};
-        server.sin_family = AF_INET;
-        server.sin_port = htons(port);
-        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0)
+        const sockaddr_in server = testsupport::LoopbackAddress(port);
+        if (::connect(fd_, reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0)
             throw std::runtime_error(std::string("connect failed: ") + std::strerror(errno));
     }
     ~RawClient()

@@ -25,6 +25,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "../support/Loopback.hpp"
+
 extern char** environ;
 
 namespace zd::e2e {
@@ -33,9 +35,7 @@ namespace zd::e2e {
 inline std::uint16_t FreePort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = testsupport::LoopbackAddress(0);
     socklen_t length = sizeof address;
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
         || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
@@ -47,14 +47,11 @@ inline std::uint16_t FreePort()
 // True when a TCP connection to 127.0.0.1:port succeeds now.
 inline bool PortAccepts(std::uint16_t port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int fd = testsupport::ConnectLoopback(port);
+    if (fd < 0)
+        return false;
     ::close(fd);
-    return ok;
+    return true;
 }
 
 // The path of a program built by this build ("zodavizi", "vtclient").

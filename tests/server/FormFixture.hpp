@@ -2,6 +2,7 @@
 
 #include "server/MainForm.hpp"
 
+#include "../support/Loopback.hpp"
 #include "../support/TempFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -83,18 +84,17 @@ public:
         : wait_(std::move(wait))
     {
         (void)fixture;
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        fd_ = testsupport::ConnectLoopback(port);
     }
-    ~Client() { ::close(fd_); }
+    ~Client()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
-    bool Connected() const { return connected_; }
+    bool Connected() const { return fd_ >= 0; }
     void Send(const std::string& text) { (void)::send(fd_, text.data(), text.size(), MSG_NOSIGNAL); }
 
     // The next line without CR LF; "" with Closed() true when the server closed.
@@ -138,7 +138,6 @@ private:
 
     std::function<bool(const std::function<bool()>&)> wait_;
     int fd_ = -1;
-    bool connected_ = false;
     bool closed_ = false;
     std::string pending_;
 };

@@ -3,10 +3,7 @@
 // A port on 127.0.0.1 held by a listening socket while the object lives, so
 // that a server told to listen there finds the address in use.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "Loopback.hpp"
 
 #include <cstdint>
 #include <stdexcept>
@@ -18,9 +15,7 @@ public:
     // Throws std::runtime_error when no loopback socket can be bound and listen.
     BusyPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0))
     {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address = LoopbackAddress(0);
         socklen_t length = sizeof address;
         if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
             || ::listen(fd_, 1) != 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
