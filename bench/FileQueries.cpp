@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../tests/audio/TagTestFiles.hpp"
+#include "../tests/support/TempFolder.hpp"
 #include "audio/tags/TAPETags.hpp"
 #include "common/DosTime.hpp"
 #include "protocol/FileQueries.hpp"
@@ -25,10 +26,8 @@ class Library {
 public:
     explicit Library(int count)
     {
-        folder_ = std::filesystem::temp_directory_path() / ("zd-bench-files-" + std::to_string(::getpid()) + "-" + std::to_string(count));
-        std::filesystem::create_directories(folder_);
         for (int i = 0; i < count; ++i) {
-            const std::string path = (folder_ / ("song" + std::to_string(i) + ".mp3")).string();
+            const std::string path = (folder_.Path() / ("song" + std::to_string(i) + ".mp3")).string();
             // Half changed two days ago, half a month ago.
             zd::testdata::WriteTaggedMp3(path, 2, i % 2 == 0 ? 2 : 30,
                 {{"Title", "Song " + std::to_string(i)}, {"Artist", "Artist"},
@@ -37,12 +36,11 @@ public:
             paths_.push_back(path);
         }
     }
-    ~Library() { std::filesystem::remove_all(folder_); }
 
     const std::vector<std::string>& Paths() const { return paths_; }
 
 private:
-    std::filesystem::path folder_;
+    zd::testsupport::TempFolder folder_;
     std::vector<std::string> paths_;
 };
 

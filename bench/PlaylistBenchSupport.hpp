@@ -7,6 +7,7 @@
 #include "protocol/Connection.hpp"
 
 #include "../tests/support/Loopback.hpp"
+#include "../tests/support/TempFolder.hpp"
 
 #include <arpa/inet.h>
 #include <filesystem>
@@ -102,23 +103,10 @@ inline void ReceiveExactly(int fd, std::string& into, std::size_t count)
     }
 }
 
-class BenchFolder {
+class BenchFolder : public testsupport::TempFolder {
 public:
-    BenchFolder()
-    {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() / ("zd-bench-" + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~BenchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string Folder() const { return path_.string() + "/"; }
-
-private:
-    std::filesystem::path path_;
+    // The folder with a trailing separator, as the commands join names to it.
+    std::string Folder() const { return Path().string() + "/"; }
 };
 
 } // namespace zd::bench
