@@ -3,10 +3,15 @@
 // A fresh copy of the demo installation in a temporary folder, with the
 // demo account written by the server's own configuration-file code.
 
+#include "platform/InstanceLock.hpp"
+#include "platform/RestoreSignal.hpp"
 #include "server/SettingsFile.hpp"
 #include "server/TUser.hpp"
 
 #include "../support/TempFolder.hpp"
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -26,6 +31,16 @@ public:
         demo.Password = "demo";
         AddAccount(demo);
     }
+    // Also removes the instance lock file and the restore signal that the
+    // servers run on the copy leave behind (they keep them for later starts).
+    ~DemoInstallation()
+    {
+        const std::string rootFolder = RootArgument();
+        ::unlink(InstanceLock(rootFolder).Path().c_str());
+        ::shm_unlink(RestoreSignal(rootFolder).Name().c_str());
+    }
+    DemoInstallation(const DemoInstallation&) = delete;
+    DemoInstallation& operator=(const DemoInstallation&) = delete;
     // The copy's top folder (the prefix with drive_c/ and dosdevices/).
     const std::filesystem::path& Prefix() const noexcept { return folder_.Path(); }
     // The installation root the server runs with: zodavizi -a CadmoraFolder().

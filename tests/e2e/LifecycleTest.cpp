@@ -4,14 +4,11 @@
 #include "DemoInstallation.hpp"
 #include "ServerProcess.hpp"
 #include "support/BusyPort.hpp"
-#include "platform/InstanceLock.hpp"
-#include "platform/RestoreSignal.hpp"
 
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
 
 namespace zd::e2e {
@@ -19,16 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A demo copy that also removes the instance lock file and the restore
-// signal its servers left behind (they keep them for later starts).
-struct Installation : DemoInstallation {
-    ~Installation()
-    {
-        const std::string rootFolder = RootArgument();
-        ::unlink(InstanceLock(rootFolder).Path().c_str());
-        ::shm_unlink(RestoreSignal(rootFolder).Name().c_str());
-    }
-};
+using Installation = DemoInstallation;
 
 // A fresh installation for one server: the demo copy without a
 // configuration file, so the server starts from the defaults.
