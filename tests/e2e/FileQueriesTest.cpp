@@ -37,7 +37,7 @@ class FileQueries : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        demo = new DemoInstallation();
+        demo = std::make_unique<DemoInstallation>();
         audio = demo->CadmoraFolder() / "Audio";
         std::filesystem::create_directories(audio);
         Make("fresh.mp3", 3, {{"Duration", "215000"}, {"Cue", "150"}, {"Segue", "208000"}, {"Intro", "12000"}});
@@ -52,7 +52,7 @@ protected:
     static void TearDownTestSuite()
     {
         server.reset();
-        delete demo;
+        demo.reset();
     }
 
     static void Make(const std::string& file, int daysOld, std::initializer_list<std::pair<std::string, std::string>> fields)
@@ -85,7 +85,7 @@ protected:
         }
     }
 
-    static inline DemoInstallation* demo = nullptr;
+    static inline std::unique_ptr<DemoInstallation> demo;
     static inline std::unique_ptr<ServerProcess> server;
     static inline std::filesystem::path audio;
     static inline std::uint16_t port = 0;

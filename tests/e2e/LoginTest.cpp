@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -64,7 +66,7 @@ class Login : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        server = new RunningServer({
+        server = std::make_unique<RunningServer>(std::vector<TUser>{
             Account("bob", "Secret"),
             Account("off", "pw", "", false),
             Account("exact", "pw", "127.0.0.2"),
@@ -77,14 +79,12 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        delete server;
-        server = nullptr;
+        server.reset();
     }
     static std::uint16_t Port() { return server->port; }
     static bool Logged(const std::string& text) { return server->process->WaitForOutput(text); }
-    static RunningServer* server;
+    static inline std::unique_ptr<RunningServer> server;
 };
-RunningServer* Login::server = nullptr;
 
 TEST_F(Login, RepliesAndLogLinesFollowTheAccessRules)
 {

@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <cstdio>
 #include <thread>
 
@@ -91,23 +93,21 @@ class PlaylistTransfer : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        server = new PlaylistServer({PlaylistAccount("anna"), PlaylistAccount("ben"),
+        server = std::make_unique<PlaylistServer>(std::vector<TUser>{PlaylistAccount("anna"), PlaylistAccount("ben"),
                                      PlaylistAccount("cara"), PlaylistAccount("dora")});
     }
     static void TearDownTestSuite()
     {
-        delete server;
-        server = nullptr;
+        server.reset();
     }
     static std::filesystem::path Playlist(const std::string& name)
     {
         return server->demo.PlaylistFolder() / name;
     }
 
-    static PlaylistServer* server;
+    static inline std::unique_ptr<PlaylistServer> server;
 };
 
-PlaylistServer* PlaylistTransfer::server = nullptr;
 
 TEST_F(PlaylistTransfer, DownloadSendsTheBytesOnlyAfterOK)
 {

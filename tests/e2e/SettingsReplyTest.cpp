@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <set>
 
 namespace zd::e2e {
@@ -43,20 +45,18 @@ protected:
         TUser limited = PlaylistAccount("limited");
         limited.LimitVT = 1;
         limited.DayAllowed[0] = 0; // Monday off while its hours stay allowed
-        server = new PlaylistServer({PlaylistAccount("plain"), limited}, 90);
+        server = std::make_unique<PlaylistServer>(std::vector<TUser>{PlaylistAccount("plain"), limited}, 90);
     }
     static void TearDownTestSuite()
     {
-        delete server;
-        server = nullptr;
+        server.reset();
     }
 
     std::filesystem::path Colors() const { return server->demo.DataFolder() / "colors.dat"; }
 
-    static PlaylistServer* server;
+    static inline std::unique_ptr<PlaylistServer> server;
 };
 
-PlaylistServer* SettingsReply::server = nullptr;
 
 const std::set<std::string> kDemoPlaylists{"1210-06.plg", "1210-09.plg", "1211-06.plg"};
 const std::vector<std::string> kColorLines{

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <random>
 
 namespace zd::e2e {
@@ -27,19 +29,17 @@ class Upload : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        server = new PlaylistServer({PlaylistAccount("eve"), PlaylistAccount("finn"), PlaylistAccount("gus")});
+        server = std::make_unique<PlaylistServer>(std::vector<TUser>{PlaylistAccount("eve"), PlaylistAccount("finn"), PlaylistAccount("gus")});
     }
     static void TearDownTestSuite()
     {
-        delete server;
-        server = nullptr;
+        server.reset();
     }
     static std::filesystem::path VoiceTracks() { return server->demo.CadmoraFolder() / "VoiceTracks"; }
 
-    static PlaylistServer* server;
+    static inline std::unique_ptr<PlaylistServer> server;
 };
 
-PlaylistServer* Upload::server = nullptr;
 
 TEST_F(Upload, LargeVoiceTrackArrivesByteIdentical)
 {

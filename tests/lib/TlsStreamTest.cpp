@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -56,7 +58,7 @@ class TlsStreamTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        folder = new fs::path(fs::temp_directory_path() / ("zd-tls-" + std::to_string(::getpid())));
+        folder = std::make_unique<fs::path>(fs::temp_directory_path() / ("zd-tls-" + std::to_string(::getpid())));
         fs::create_directories(*folder);
         MakeSelfSignedCertificate((*folder / "cert.pem").string(), (*folder / "key.pem").string(), "zd-test-host");
         MakeSelfSignedCertificate((*folder / "other.pem").string(), (*folder / "otherkey.pem").string(), "zd-test-host");
@@ -64,12 +66,11 @@ protected:
     static void TearDownTestSuite()
     {
         fs::remove_all(*folder);
-        delete folder;
+        folder.reset();
     }
     static std::string File(const char* name) { return (*folder / name).string(); }
-    static fs::path* folder;
+    static inline std::unique_ptr<fs::path> folder;
 };
-fs::path* TlsStreamTest::folder = nullptr;
 
 TEST_F(TlsStreamTest, HandshakeStartsFromBytesReadBeforeTheSwitchAndCarriesData)
 {
