@@ -1,7 +1,8 @@
 #pragma once
 
 // A fresh copy of the demo installation in a temporary folder, with the
-// demo account written by the server's own configuration-file code.
+// demo account written by the server's own configuration-file code and the
+// generated demo music in Cadmora/Music/<category>/.
 
 #include "platform/InstanceLock.hpp"
 #include "platform/RestoreSignal.hpp"
@@ -9,6 +10,7 @@
 #include "server/TUser.hpp"
 
 #include "../support/TempFolder.hpp"
+#include "DemoAudio.hpp"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -26,6 +28,7 @@ public:
         namespace fs = std::filesystem;
         fs::copy(fs::path(ZD_SOURCE_DIR) / "demo", Prefix(),
                  fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        fs::copy(DemoMusicCache(), MusicFolder(), fs::copy_options::recursive);
         TUser demo;
         demo.Login = "demo";
         demo.Password = "demo";
@@ -47,6 +50,7 @@ public:
     std::filesystem::path CadmoraFolder() const { return Prefix() / "drive_c" / "Cadmora"; }
     std::string RootArgument() const { return CadmoraFolder().string() + "/"; }
     std::filesystem::path DataFolder() const { return CadmoraFolder() / "Data"; }
+    std::filesystem::path MusicFolder() const { return CadmoraFolder() / "Music"; }
     std::filesystem::path PlaylistFolder() const { return CadmoraFolder() / "Playlists"; }
     std::filesystem::path ConnectedUsersFile() const { return PlaylistFolder() / "VTUsers.log"; }
 
