@@ -37,13 +37,19 @@ Folders Folders::FromProgramFolder(std::string programFolder)
     return folders;
 }
 
-std::string ExecutableFolder()
+std::string ExecutablePath()
 {
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
+    return error ? std::string() : self.string();
+}
+
+std::string ExecutableFolder()
+{
+    const std::string self = ExecutablePath();
+    if (self.empty())
         return {};
-    return WithSlash(self.parent_path().string());
+    return WithSlash(std::filesystem::path(self).parent_path().string());
 }
 
 } // namespace zd

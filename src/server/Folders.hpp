@@ -24,4 +24,8 @@ struct Folders {
 // cannot tell). noexcept apart from allocation.
 std::string ExecutableFolder();
 
+// The full path of the running executable ("" when the system cannot tell).
+// noexcept apart from allocation.
+std::string ExecutablePath();
+
 } // namespace zd

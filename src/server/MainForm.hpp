@@ -6,6 +6,8 @@
 #include "server/Listener.hpp"
 #include "server/LocaleFormats.hpp"
 #include "server/MainThread.hpp"
+#include "server/MasterPassword.hpp"
+#include "server/MessageDialog.hpp"
 #include "server/OptionsPage.hpp"
 #include "server/TContextData.hpp"
 #include "server/UserList.hpp"
@@ -32,13 +34,6 @@ struct StartOptions {
     std::optional<std::string> ListenAddress; // --listen: bind here for this run
     std::optional<std::uint16_t> ListenPort;  // --listen with a port
     bool Headless = true;
-};
-
-// A message dialog's content: a title, a main text and a detail text.
-struct MessageDialog {
-    std::string Title;
-    std::string Text;
-    std::string Detail;
 };
 
 // The main window object: owns the settings (through the Options page), the
@@ -161,6 +156,13 @@ public:
         std::function<void(MainForm&, const std::vector<std::string>&)> PublishConnectedUsers;
         // Shows a message dialog; headless: title, text and detail on stderr.
         std::function<void(const MessageDialog&)> ShowMessage;
+        // Asks with a message dialog whose buttons are OK/Cancel or Yes/No:
+        // true for OK or Yes. Unset: the answer is Cancel / No.
+        std::function<bool(const MessageDialog&)> Confirm;
+        // The password dialog of the master password check.
+        PasswordDialog AskPassword;
+        // Shows the category picker modally: true for "OK".
+        std::function<bool(CategoryPicker&)> PickCategories;
         // Sounds the beep of a second start; headless: BEL on stderr.
         std::function<void()> Beep;
         // The local clock of log lines and the periodic check (the system's

@@ -1,6 +1,8 @@
 #include "server/OptionsPage.hpp"
 
 #include "common/Numbers.hpp"
+#include "platform/Autostart.hpp"
+#include "server/Folders.hpp"
 #include "server/MainForm.hpp"
 
 #include <algorithm>
@@ -118,9 +120,23 @@ void OptionsPage::SetUPnPEnabled(bool checked) noexcept
     MarkChanged();
 }
 
-void OptionsPage::SetAutoLoad(bool checked) noexcept
+void OptionsPage::SetAutoLoad(bool checked)
 {
     { std::lock_guard lock(mutex_); autoLoad_ = checked; }
+    cbAutoLoadClick();
+}
+
+void OptionsPage::cbAutoLoadClick()
+{
+    if (Loading())
+        return;
+    const Autostart entry(form_.RootFolder(), ExecutablePath());
+    if (AutoLoad()) {
+        entry.Write(); // a failure is silent
+    } else if (entry.Exists() && !entry.Remove()) {
+        std::lock_guard lock(mutex_);
+        autoLoad_ = true;
+    }
     MarkChanged();
 }
 

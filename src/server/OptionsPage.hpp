@@ -60,7 +60,7 @@ public:
     void SetMaxLogEntries(int entries) noexcept; // kept within 100..9999
     void SetBitrateIndex(int index) noexcept;    // kept within 0..3
     void SetUPnPEnabled(bool checked) noexcept;
-    void SetAutoLoad(bool checked) noexcept;
+    void SetAutoLoad(bool checked);              // then cbAutoLoadClick
     void SetMasterPassword(std::string password);
     void SetVTLimit(int seconds) noexcept;       // kept within 0..180
 
@@ -73,6 +73,10 @@ public:
     // Unticks "Enable Server" after a failed activation: with no side effects
     // while Loading, else with the full disable of cbEnabledClick.
     void UntickEnabled();
+    // "Auto Load at Windows Logon" changed: writes or removes the
+    // installation's autostart entry (a failed removal ticks the option
+    // again); ignored while Loading. Main thread.
+    void cbAutoLoadClick();
 
     // The key filter of the numeric edits: true when the key is kept
     // (backspace or a digit). noexcept.

@@ -57,6 +57,24 @@ std::shared_ptr<TUser> UserList::FindUser(std::string_view login) const noexcept
     return index < 0 ? nullptr : entries_[static_cast<std::size_t>(index)].user;
 }
 
+int UserList::IndexOfUser(const TUser* user) const noexcept
+{
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].user.get() == user)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::size_t UserList::Rename(std::size_t index, std::string login)
+{
+    std::shared_ptr<TUser> user = entries_.at(index).user;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (user)
+        user->Login = login;
+    return Add(std::move(login), std::move(user));
+}
+
 void UserList::Remove(std::size_t index) noexcept
 {
     if (index < entries_.size())

@@ -34,6 +34,14 @@ public:
     // The account found by IndexOf, or null.
     std::shared_ptr<TUser> FindUser(std::string_view login) const noexcept;
 
+    // The index of the entry holding this account, or -1. noexcept.
+    int IndexOfUser(const TUser* user) const noexcept;
+
+    // Gives the entry at `index` a new login (entry text and the account's
+    // Login) and moves it to its sorted place; returns its new index.
+    // noexcept apart from allocation.
+    std::size_t Rename(std::size_t index, std::string login);
+
     // Removes the entry at `index` (ignored when out of range). Connections
     // that hold the account keep it alive. noexcept.
     void Remove(std::size_t index) noexcept;
