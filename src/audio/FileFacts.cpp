@@ -13,7 +13,7 @@ TFileFacts FileFacts(std::string_view markedPath)
     TFileFacts facts;
     const auto native = NativePathOf(markedPath);
     struct stat st {};
-    if (!native || ::stat(native->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (!native || ::stat(native->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return facts;
     facts.Found = true;
     facts.Size = static_cast<std::int64_t>(st.st_size);

@@ -110,7 +110,7 @@ bool FileExistsMarked(std::string_view markedName)
 {
     const auto native = NativePathOf(markedName);
     struct stat st {};
-    return native && ::stat(native->c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return native && ::stat(native->c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DeleteFileMarked(std::string_view markedName)

@@ -249,4 +249,11 @@ std::optional<std::string> NativePathOf(std::string_view markedName)
     return path; // a relative native name stays as it is
 }
 
+bool IsClientFileName(std::string_view markedName)
+{
+    const std::string name = MarkedToUtf8(markedName);
+    const bool letter = name.size() >= 3 && ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= 'A' && name[0] <= 'Z'));
+    return letter && name[1] == ':' && (name[2] == '\\' || name[2] == '/') && DriveFolder(name[0]).has_value();
+}
+
 } // namespace zd

@@ -31,4 +31,10 @@ std::string DriveMapFolder();
 // unmapped drive, UNC). Never throws apart from allocation.
 std::optional<std::string> NativePathOf(std::string_view markedName);
 
+// True when a name a client sent may name a file: the Windows form with a
+// drive letter the drive map knows and a root ("C:\..."). A native path, a
+// relative or drive-relative name, a UNC name or an unmapped drive names no
+// file for a client. Never throws apart from allocation.
+bool IsClientFileName(std::string_view markedName);
+
 } // namespace zd

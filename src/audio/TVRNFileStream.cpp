@@ -57,23 +57,27 @@ flock WholeFile(short type)
     return fl;
 }
 
-// True when no other open file description holds a lock that conflicts with
-// one of the given type.
-bool NoConflict(int fd, short type)
+// Locks fail closed: a file system that cannot lock refuses the open, so
+// two saves can never write one playlist unseen. Each test gives 0 when the
+// open may go on, the error that refuses it otherwise (EAGAIN for a conflict).
+
+// No other open file description holds a lock that conflicts with one of
+// the given type.
+int NoConflict(int fd, short type)
 {
     flock fl = WholeFile(type);
     if (::fcntl(fd, F_OFD_GETLK, &fl) != 0)
-        return true; // locks not supported here: nothing to honour
-    return fl.l_type == F_UNLCK;
+        return errno == 0 ? ENOLCK : errno;
+    return fl.l_type == F_UNLCK ? 0 : EAGAIN;
 }
 
-// Takes the lock; false when another holds a conflicting one.
-bool TakeLock(int fd, short type)
+// Takes the lock.
+int TakeLock(int fd, short type)
 {
     flock fl = WholeFile(type);
     if (::fcntl(fd, F_OFD_SETLK, &fl) == 0)
-        return true;
-    return !(errno == EAGAIN || errno == EACCES);
+        return 0;
+    return errno == EACCES ? EAGAIN : errno;
 }
 
 } // namespace
@@ -104,7 +108,9 @@ TVRNFileStream::TVRNFileStream(std::string_view markedName, std::uint16_t mode)
     // the weaker lock the access allows when the file refuses.
     const bool needRead = wantRead || lock == Lock::Read;
     const bool needWrite = wantWrite || lock == Lock::Write;
-    const int flags = O_CLOEXEC | (create ? O_CREAT : 0);
+    // Without blocking: a FIFO or a device must never hold the thread; only
+    // regular files are opened (below).
+    const int flags = O_CLOEXEC | O_NONBLOCK | (create ? O_CREAT : 0);
     auto openWith = [&](bool r, bool w) {
         const int how = r && w ? O_RDWR : (w ? O_WRONLY : O_RDONLY);
         return ::open(native_.c_str(), flags | how, 0666);
@@ -119,28 +125,31 @@ TVRNFileStream::TVRNFileStream(std::string_view markedName, std::uint16_t mode)
         ThrowOpenError(create, markedName, ReasonOf(errno, native_));
 
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        ThrowOpenError(create, markedName, "Access is denied");
+        ThrowOpenError(create, markedName, S_ISDIR(st.st_mode) ? "Access is denied"
+                                                                : "The system cannot find the file specified");
     }
 
     // A writer is refused while any other lock is held, a reader while a
     // write lock is held; the handle's own lock then keeps others out.
-    bool admitted = true;
+    int refused = 0;
     switch (lock) {
     case Lock::Write:
-        admitted = TakeLock(fd, F_WRLCK);
+        refused = TakeLock(fd, F_WRLCK);
         break;
     case Lock::Read:
-        admitted = (!wantWrite || NoConflict(fd, F_WRLCK)) && TakeLock(fd, F_RDLCK);
+        refused = wantWrite ? NoConflict(fd, F_WRLCK) : 0;
+        if (refused == 0)
+            refused = TakeLock(fd, F_RDLCK);
         break;
     case Lock::None:
-        admitted = NoConflict(fd, wantWrite ? F_WRLCK : F_RDLCK);
+        refused = NoConflict(fd, wantWrite ? F_WRLCK : F_RDLCK);
         break;
     }
-    if (!admitted) {
+    if (refused != 0) {
         ::close(fd);
-        ThrowOpenError(create, markedName, kFileInUseText);
+        ThrowOpenError(create, markedName, ReasonOf(refused, native_));
     }
     if (create && ::ftruncate(fd, 0) != 0) {
         const int error = errno;

@@ -300,6 +300,11 @@ std::string WideToCodePage(std::u16string_view wide, unsigned codePage)
     return WideTo(wide, name);
 }
 
+std::u16string CharsetToWide(std::string_view text, const std::string& charset)
+{
+    return SingleByteToWide(text, charset);
+}
+
 std::u16string WideLower(std::u16string_view wide)
 {
     std::u16string out(wide);

@@ -43,6 +43,11 @@ std::u16string Utf8OrAnsiToWide(std::string_view text);
 // page gives the configured one. Never throws apart from allocation.
 std::string WideToCodePage(std::u16string_view wide, unsigned codePage);
 
+// The text in the named iconv character set ("UTF-8", "ISO-8859-15") as
+// wide text; bytes it cannot convert keep their value as code point. Never
+// throws apart from allocation.
+std::u16string CharsetToWide(std::string_view text, const std::string& charset);
+
 // Unicode lower-case folding of each character (simple one-to-one mapping).
 std::u16string WideLower(std::u16string_view wide);
 

@@ -47,6 +47,14 @@ std::string WideToMarked(std::u16string_view wide)
     return ansi;
 }
 
+std::string WideToAnsiOrMarked(std::u16string_view wide)
+{
+    std::string ansi = WideToAnsi(wide);
+    if (!IsMarked(ansi) && AnsiToWide(ansi) == wide)
+        return ansi;
+    return kTextMarker + WideToUtf8(wide);
+}
+
 std::string MarkedToUtf8(std::string_view text)
 {
     if (!IsMarked(text) && !HasHighBytes(text))

@@ -30,6 +30,11 @@ std::u16string MarkedToWide(std::string_view text);
 // in the code page, else "\x7F" + UTF-8.
 std::string WideToMarked(std::u16string_view wide);
 
+// The text in the configured code page when it holds every character,
+// else "\x7F" + UTF-8: how texts that are not file names or tag values go
+// out (locale names, accounts).
+std::string WideToAnsiOrMarked(std::u16string_view wide);
+
 // The UTF-8 form of a marked or plain text (MarkedToWide, then UTF-8).
 std::string MarkedToUtf8(std::string_view text);
 

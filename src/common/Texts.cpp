@@ -109,4 +109,30 @@ bool IpMatches(std::string_view pattern, std::string_view ip) noexcept
     return ip.substr(0, head.size()) == head;
 }
 
+std::string ClientText(std::string_view text)
+{
+    std::string safe(text);
+    for (std::size_t i = 0; i < safe.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(safe[i]);
+        if (byte < 0x20 || (byte == 0x7F && i > 0))
+            safe[i] = '?';
+    }
+    return safe;
+}
+
+std::string WithoutLineControls(std::string_view text)
+{
+    static constexpr std::string_view kIndentedBreak = "\r\n     ";
+    std::string safe(text);
+    for (std::size_t i = 0; i < safe.size(); ++i) {
+        if (text.substr(i).starts_with(kIndentedBreak)) {
+            i += 1; // the LF is stepped over by the loop
+            continue;
+        }
+        if (static_cast<unsigned char>(safe[i]) < 0x20)
+            safe[i] = '?';
+    }
+    return safe;
+}
+
 } // namespace zd

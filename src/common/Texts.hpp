@@ -51,4 +51,14 @@ std::string MessageKindCaption(TMessageKind kind);
 // the start of the address, anything may follow.
 bool IpMatches(std::string_view pattern, std::string_view ip) noexcept;
 
+// A text a client chose, made safe for a log line, the connected-users list
+// or a shared file: every control character (below 0x20, and 0x7F except as
+// the marked-text byte at the start) becomes "?", so no client can start a
+// line of its own or steer a terminal.
+std::string ClientText(std::string_view text);
+
+// Every byte below 0x20 of a log line becomes "?", except the system's own
+// break to an indented second line (CR LF and five spaces).
+std::string WithoutLineControls(std::string_view text);
+
 } // namespace zd

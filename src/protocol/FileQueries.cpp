@@ -2,6 +2,8 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <mutex>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "audio/FileFacts.hpp"
 #include "audio/FileOps.hpp"
 #include "audio/MarkedText.hpp"
+#include "audio/NativePath.hpp"
 #include "audio/info/ByteSource.hpp"
 #include "audio/tags/FileHint.hpp"
 #include "audio/tags/TAPETags.hpp"
@@ -29,6 +32,7 @@ constexpr std::size_t kHistorySlots = 18;
 constexpr std::size_t kHistoryBytes = kHistorySlots * 4;
 constexpr std::uint32_t kNearestLimit = 2048; // less than an hour of the same day
 constexpr std::int64_t kWeekOfDays = 0x70000; // 7 in the day field of the date half
+constexpr std::size_t kFileCheckReplyPiece = 64 * 1024;
 
 // Sets the connection's read time-out back to the hour on every way out.
 class TimeoutReset {
@@ -82,6 +86,8 @@ bool IsTaggableAudioFile(std::string_view markedName)
 
 std::string FileCheckLine(std::string_view markedName, std::int64_t now)
 {
+    if (!IsClientFileName(markedName))
+        return "0,0,0,0";
     const std::int64_t written = FileLocalDosTime(markedName);
     if (written < 0)
         return "0,0,0,0";
@@ -94,14 +100,22 @@ std::string FileCheckLine(std::string_view markedName, std::int64_t now)
     return tags.GetField("Duration") + "," + tags.GetField("Cue") + "," + tags.GetField("Segue") + "," + intro;
 }
 
+void FileCheckReplyTo(std::string_view listLine, std::int64_t now, const std::function<void(std::string&&)>& line)
+{
+    // Every item but the last gets a line: an item is answered once the next
+    // one shows it was not the last.
+    std::optional<std::string> held;
+    ForEachCommaItem(listLine, [&](std::string&& item) {
+        if (held)
+            line(FileCheckLine(*held, now) + "\r\n");
+        held = std::move(item);
+    });
+}
+
 std::string FileCheckReply(std::string_view listLine, std::int64_t now)
 {
-    const std::vector<std::string> items = SplitCommaList(listLine);
     std::string reply;
-    if (items.size() < 2)
-        return reply;
-    for (std::size_t i = 0; i + 1 < items.size(); ++i)
-        reply += FileCheckLine(items[i], now) + "\r\n";
+    FileCheckReplyTo(listLine, now, [&reply](std::string&& line) { reply += line; });
     return reply;
 }
 
@@ -145,7 +159,7 @@ bool ChangeScheduledHistory(std::string& history, std::string_view mode, std::ui
 
 void HandleExists(Session& session, std::string_view argument)
 {
-    session.connection.WriteLine(FileExistsMarked(argument) ? "1" : "0");
+    session.connection.WriteLine(IsClientFileName(argument) && FileExistsMarked(argument) ? "1" : "0");
 }
 
 void HandleFileCheck(Session& session, std::string_view argument)
@@ -157,15 +171,24 @@ void HandleFileCheck(Session& session, std::string_view argument)
     TimeoutReset reset(connection);
     connection.SetReadTimeout(std::chrono::milliseconds(kFileCheckTimeoutMs));
     const std::optional<std::string> list = connection.ReadLine(static_cast<std::size_t>(length) + 2);
-    const std::string reply = FileCheckReply(list.value_or(std::string()), NowUtcDosDateTime());
-    if (!reply.empty())
-        connection.Write(reply);
+    // The reply goes out in pieces as the items are answered, so a long list
+    // costs its own bytes and one piece.
+    std::string piece;
+    FileCheckReplyTo(list.value_or(std::string()), NowUtcDosDateTime(), [&](std::string&& line) {
+        piece += line;
+        if (piece.size() >= kFileCheckReplyPiece) {
+            connection.Write(piece);
+            piece.clear();
+        }
+    });
+    if (!piece.empty())
+        connection.Write(piece);
 }
 
 void HandleFileHint(Session& session, std::string_view argument)
 {
     InitCaptionsOnce(session.form);
-    const std::string text = WideToMarked(FileHintText(argument));
+    const std::string text = IsClientFileName(argument) ? WideToMarked(FileHintText(argument)) : std::string();
     session.connection.WriteLine(std::to_string(text.size()));
     session.connection.Write(text);
 }
@@ -174,7 +197,7 @@ void HandleScheduled(Session& session, std::string_view argument)
 {
     (void)session;
     const std::vector<std::string> items = SplitCommaList(argument);
-    if (items.size() != 3 || !IsTaggableAudioFile(items[2]))
+    if (items.size() != 3 || !IsClientFileName(items[2]) || !IsTaggableAudioFile(items[2]))
         return;
     // Packed DOS date-times of 2044 on pass the 32-bit signed range.
     const auto time = static_cast<std::uint32_t>(TextToInt64Def0(items[1]));
@@ -200,7 +223,7 @@ void HandleWriteTag(Session& session, std::string_view argument)
     // A name of 2 or more characters that cannot be a key is a failed write;
     // only a shorter one raises (in SetField) and ends the connection.
     const bool usableName = pieces.size() == 3 && (pieces[1].size() < 2 || IsValidTagName(pieces[1]));
-    if (usableName && IsTaggableAudioFile(pieces[0])) {
+    if (usableName && IsClientFileName(pieces[0]) && IsTaggableAudioFile(pieces[0])) {
         TAPETags tags(pieces[0], 3, TAPETags::ModeReadWrite);
         if (tags.Opened()) {
             tags.SetField(pieces[1], pieces[2]);

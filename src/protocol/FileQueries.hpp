@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,12 +24,16 @@ void HandleWriteTag(Session& session, std::string_view argument);
 inline constexpr int kFileCheckTimeoutMs = 30000;
 
 // The reply block of a "FileCheck=" list line at the packed DOS date-time
-// now: for each item but the last, "0,0,0,0" for a missing file, the marker
+// now: for each item but the last, "0,0,0,0" for a missing file (or a name
+// that is not a client's file name, see IsClientFileName), the marker
 // line "Duration,Cue,Segue,Intro" (Intro "-1" when absent) for a file
 // written within about the last week, an empty line for older files; each
 // line ends in CR LF. Empty for a list of fewer than 2 items. Never throws
 // apart from allocation.
 std::string FileCheckReply(std::string_view listLine, std::int64_t now);
+
+// The same reply handed to `line` one line at a time, item by item.
+void FileCheckReplyTo(std::string_view listLine, std::int64_t now, const std::function<void(std::string&&)>& line);
 
 // The marker line (without CR LF) of one file, as in FileCheckReply.
 std::string FileCheckLine(std::string_view markedName, std::int64_t now);

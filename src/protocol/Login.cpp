@@ -1,5 +1,6 @@
 #include "protocol/CommandSession.hpp"
 
+#include "common/Texts.hpp"
 #include "common/Translate.hpp"
 #include "protocol/Connection.hpp"
 #include "protocol/ServerTls.hpp"
@@ -25,7 +26,6 @@ std::string ReadClientLine(Connection& connection)
 struct AccessCheck {
     std::shared_ptr<TUser> user;
     AccessResult result = AccessResult::BadPassword;
-    std::string storedPassword;
 };
 
 const char* ReplyFor(AccessResult result) noexcept
@@ -56,16 +56,17 @@ void RunLoginExchange(Session& session)
     const std::string clientInfo = ReadClientLine(connection);
     if (clientInfo == "quit!")
         return;
-    context.ClientInfo = clientInfo;
+    context.ClientInfo = ClientText(clientInfo);
 
     SwitchToTls(connection);
     std::this_thread::sleep_for(kPauseAfterTls);
     const std::string name = ReadClientLine(connection);
     const std::string password = ReadClientLine(connection);
+    const std::string shownName = ClientText(name);
 
     if (context.User) {
         connection.WriteLine("Already logged in");
-        form.LogEvent(TrFormat("User %0:s already logged in", {name}));
+        form.LogEvent(TrFormat("User %0:s already logged in", {shownName}));
         return;
     }
 
@@ -74,8 +75,6 @@ void RunLoginExchange(Session& session)
         AccessCheck found;
         found.user = form.FindUser(name);
         found.result = CheckAccess(found.user.get(), password, peer);
-        if (found.user)
-            found.storedPassword = found.user->Password;
         return found;
     });
 
@@ -92,7 +91,7 @@ void RunLoginExchange(Session& session)
             if (const auto owner = older->Owner())
                 olderPeer = owner->connection.PeerAddress();
             form.LogEvent(TrFormat("User %0:s already connected on IP %1:s. Disconnecting old connection.",
-                                   {name, olderPeer}));
+                                   {shownName, olderPeer}));
             form.DropSession(*older);
         }
         const std::shared_ptr<TContextData> self = context.shared_from_this();
@@ -103,13 +102,11 @@ void RunLoginExchange(Session& session)
     connection.WriteLine(reply);
 
     if (check.result == AccessResult::Accepted) {
-        form.LogEvent(TrFormat("User %0:s connected on IP %1:s.", {name, peer}) + " " + context.ClientInfo);
+        form.LogEvent(TrFormat("User %0:s connected on IP %1:s.", {shownName, peer}) + " " + context.ClientInfo);
         return;
     }
-    std::string line = TrFormat("Login attempt by user %0:s failed", {name});
-    if (check.user && check.result == AccessResult::BadPassword)
-        line += ". " + Tr("Password") + " \"" + password + "\"<>\"" + check.storedPassword + "\"";
-    form.LogEvent(line);
+    // No password, sent or stored, ever reaches the log.
+    form.LogEvent(TrFormat("Login attempt by user %0:s failed on IP %1:s.", {shownName, peer}));
 }
 
 } // namespace zd

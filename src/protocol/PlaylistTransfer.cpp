@@ -247,7 +247,7 @@ private:
             ClosePlaylist(user_);
         name_ = std::string(name);
         user_.OpenPlaylistPath = JoinFolderAndName(folder_, name_);
-        if (!IsPlainFileName(name)) {
+        if (!IsPlaylistFileName(name)) {
             reply_ = "1";
             LogInvalidName(host_, user_, name);
             return;
@@ -408,7 +408,7 @@ void GetPlaylist(CommandHost& host, Connection& connection, TUser& user,
                  const PlaylistRetry& retry)
 {
     const std::string path = JoinFolderAndName(playlistFolder, name);
-    if (!IsPlainFileName(name)) {
+    if (!IsPlaylistFileName(name)) {
         LogInvalidName(host, user, name);
         connection.WriteLine("-1");
         return;

@@ -1,5 +1,6 @@
 #include "protocol/ServerTls.hpp"
 
+#include "audio/NativePath.hpp"
 #include "common/Translate.hpp"
 #include "lib/openssl/SelfSignedCertificate.hpp"
 #include "lib/openssl/TlsContext.hpp"
@@ -20,8 +21,9 @@ std::shared_ptr<SSL_CTX> serverContext;
 
 bool PrepareServerTls(const std::string& dataFolder)
 {
-    const std::string certFile = dataFolder + "cert.pem";
-    const std::string keyFile = dataFolder + "key.pem";
+    // Found without regard to letter case, as every file of the data folder.
+    const std::string certFile = NativePathOf(dataFolder + "cert.pem").value_or(dataFolder + "cert.pem");
+    const std::string keyFile = NativePathOf(dataFolder + "key.pem").value_or(dataFolder + "key.pem");
     std::error_code error;
     const bool made = !std::filesystem::exists(certFile, error) && !std::filesystem::exists(keyFile, error);
     if (made)

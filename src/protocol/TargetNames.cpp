@@ -29,6 +29,22 @@ std::string_view FileNamePart(std::string_view path) noexcept
     return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
+bool IsPlaylistFileName(std::string_view name) noexcept
+{
+    constexpr std::string_view kExtension = ".plg";
+    if (!IsPlainFileName(name) || name.size() <= kExtension.size())
+        return false;
+    const std::string_view tail = name.substr(name.size() - kExtension.size());
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (c != kExtension[i])
+            return false;
+    }
+    return true;
+}
+
 std::string BackupPathOf(std::string_view path)
 {
     const auto name = FileNamePart(path);

@@ -10,6 +10,11 @@ namespace zd {
 // byte, so that it can never reach outside its folder. noexcept.
 bool IsPlainFileName(std::string_view name) noexcept;
 
+// A plain file name that ends in ".plg" (any letter case): the only names
+// "GetPLG=" and "WritePLG=" reach, so other files of the playlist folder
+// (the connected-users file, backups) are never served or written. noexcept.
+bool IsPlaylistFileName(std::string_view name) noexcept;
+
 // The path with the extension of its file-name part replaced by ".bak"
 // (appended when the name has none). Windows-form or native paths. Never
 // throws apart from allocation.

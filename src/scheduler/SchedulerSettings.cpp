@@ -50,9 +50,8 @@ std::string CutBeforeQuoteStop(const std::string& text)
 
 } // namespace
 
-std::vector<std::string> SplitCommaList(std::string_view line)
+void ForEachCommaItem(std::string_view line, const std::function<void(std::string&&)>& emit)
 {
-    std::vector<std::string> items;
     std::size_t i = 0;
     const std::size_t n = line.size();
     while (i < n && IsBlank(line[i]))
@@ -77,17 +76,23 @@ std::vector<std::string> SplitCommaList(std::string_view line)
             while (i < n && line[i] != ',' && !IsBlank(line[i]))
                 item += line[i++];
         }
-        items.push_back(std::move(item));
+        emit(std::move(item));
         while (i < n && IsBlank(line[i]))
             ++i;
         if (i < n && line[i] == ',') {
             ++i;
             if (i == n)
-                items.emplace_back();  // a comma that ends the line adds an empty item
+                emit(std::string());  // a comma that ends the line adds an empty item
             while (i < n && IsBlank(line[i]))
                 ++i;
         }
     }
+}
+
+std::vector<std::string> SplitCommaList(std::string_view line)
+{
+    std::vector<std::string> items;
+    ForEachCommaItem(line, [&items](std::string&& item) { items.push_back(std::move(item)); });
     return items;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,10 @@ struct SchedulerSettings {
 // characters are skipped and one comma is stepped over. A comma that ends
 // the line adds one empty item. Never throws apart from allocation.
 std::vector<std::string> SplitCommaList(std::string_view line);
+
+// The same items handed one at a time to `item`, so a long list is never
+// held twice. Throws what `item` throws.
+void ForEachCommaItem(std::string_view line, const std::function<void(std::string&&)>& item);
 
 // Sets the kept values from the items one by one in index order. Returns
 // false at the first item that is missing or (for 3, 4 and 5) not a strict

@@ -1,6 +1,7 @@
 #include "server/ActivityLog.hpp"
 
 #include "common/Error.hpp"
+#include "common/Texts.hpp"
 #include "server/LocaleFormats.hpp"
 
 #include <cerrno>
@@ -28,7 +29,7 @@ std::string ActivityLog::FormatLine(const LocaleFormats& formats, const std::tm&
     line += ',';
     line += clock;
     line += ' ';
-    line += text;
+    line += WithoutLineControls(text);
     return line;
 }
 

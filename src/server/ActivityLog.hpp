@@ -21,8 +21,9 @@ public:
     void Append(std::string line, std::size_t maxEntries);
 
     // Builds a line from the local time with the locale's short date
-    // picture (see FormatDatePicture) and the time as hh:nn:ss. noexcept
-    // apart from allocation.
+    // picture (see FormatDatePicture) and the time as hh:nn:ss; control
+    // bytes of the text (below 0x20) become "?", so no argument can start a
+    // line of its own. noexcept apart from allocation.
     static std::string FormatLine(const LocaleFormats& formats, const std::tm& local,
                                   std::string_view text);
 

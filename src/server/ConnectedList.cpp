@@ -1,28 +1,24 @@
 #include "server/ConnectedList.hpp"
 
+#include "common/Texts.hpp"
 #include "server/TContextData.hpp"
 #include "server/TUser.hpp"
 
 namespace zd {
 
-bool ConnectedList::Entry::IsStream() const noexcept
-{
-    return text.find("Audio: ") != std::string::npos;
-}
-
 std::string ConnectedList::SessionText(const TUser& user)
 {
-    return user.Login + " - " + user.UserName;
+    return ClientText(user.Login + " - " + user.UserName);
 }
 
 void ConnectedList::AddSession(std::shared_ptr<TContextData> context, const TUser& user)
 {
-    entries_.push_back(Entry{SessionText(user), std::move(context), nullptr});
+    entries_.push_back(Entry{SessionText(user), std::move(context), nullptr, user.Login});
 }
 
 void ConnectedList::AddStream(std::string text, TPlayer* player)
 {
-    entries_.push_back(Entry{std::move(text), nullptr, player});
+    entries_.push_back(Entry{ClientText(text), nullptr, player, {}});
 }
 
 int ConnectedList::FindSessionEntry(const TContextData* context) const noexcept
@@ -45,9 +41,8 @@ int ConnectedList::FindStreamEntry(const TPlayer* player) const noexcept
 
 std::shared_ptr<TContextData> ConnectedList::FindSessionByLogin(std::string_view login) const noexcept
 {
-    const std::string prefix = std::string(login) + " - ";
     for (const Entry& entry : entries_) {
-        if (entry.text.compare(0, prefix.size(), prefix) == 0)
+        if (!entry.IsStream() && entry.context && entry.login == login)
             return entry.context;
     }
     return nullptr;

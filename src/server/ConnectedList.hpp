@@ -22,11 +22,13 @@ public:
         std::string text;
         std::shared_ptr<TContextData> context; // session entries
         TPlayer* player = nullptr;             // stream entries
-        // A stream entry is one whose text contains "Audio: ".
-        bool IsStream() const noexcept;
+        std::string login;                     // the account a session entry links
+        // Entries are told apart by what they hold, never by their text.
+        bool IsStream() const noexcept { return player != nullptr; }
     };
 
-    // The text of a session entry for the account. noexcept apart from allocation.
+    // The text of a session entry for the account, its control characters
+    // shown as "?". noexcept apart from allocation.
     static std::string SessionText(const TUser& user);
 
     void AddSession(std::shared_ptr<TContextData> context, const TUser& user);
@@ -36,8 +38,8 @@ public:
     int FindSessionEntry(const TContextData* context) const noexcept;
     // Index of the stream entry linked to the player, or -1. noexcept.
     int FindStreamEntry(const TPlayer* player) const noexcept;
-    // The context of the first entry whose text starts with login + " - "
-    // (case significant), or null. noexcept.
+    // The context of the first session entry whose account's login equals
+    // login (case significant), or null. noexcept.
     std::shared_ptr<TContextData> FindSessionByLogin(std::string_view login) const noexcept;
 
     // Removes the entry (ignored when out of range). noexcept.

@@ -1,5 +1,8 @@
 #include "server/LocaleFormats.hpp"
 
+#include "common/CodePage.hpp"
+#include "common/MarkedText.hpp"
+
 #include <climits>
 #include <clocale>
 #include <cstdio>
@@ -36,16 +39,26 @@ private:
     locale_t previous_ = LC_GLOBAL_LOCALE;
 };
 
+// A text of the current locale in UTF-8, the form LocaleFormats keeps.
+std::string LocaleText(const char* text)
+{
+    if (text == nullptr)
+        return {};
+    const char* codeset = ::nl_langinfo(CODESET);
+    if (codeset == nullptr || std::string_view(codeset) == "UTF-8")
+        return text;
+    return WideToUtf8(CharsetToWide(text, codeset));
+}
+
 std::string Info(nl_item item)
 {
-    const char* text = ::nl_langinfo(item);
-    return text != nullptr ? std::string(text) : std::string();
+    return LocaleText(::nl_langinfo(item));
 }
 
 void KeepIfSet(std::string& field, const char* value)
 {
     if (value != nullptr && *value != '\0')
-        field = value;
+        field = LocaleText(value);
 }
 
 bool Set(char value) { return value != CHAR_MAX; }
@@ -115,6 +128,18 @@ void AppendNumber(std::string& out, int value, int digits)
     out += text;
 }
 
+// The picture goes on with "AMPM" in any letter case.
+bool IsAmPm(std::string_view rest) noexcept
+{
+    constexpr std::string_view kWord = "ampm";
+    if (rest.size() < kWord.size())
+        return false;
+    for (std::size_t i = 0; i < kWord.size(); ++i)
+        if ((rest[i] | 0x20) != kWord[i])
+            return false;
+    return true;
+}
+
 std::size_t RunLength(std::string_view picture, std::size_t at)
 {
     std::size_t n = 1;
@@ -127,6 +152,9 @@ std::size_t RunLength(std::string_view picture, std::size_t at)
 
 std::vector<std::string> LocaleFormats::ReplyLines() const
 {
+    // 8-bit texts on the wire are in the code page, marked where it cannot
+    // hold them.
+    const auto wire = [](const std::string& text) { return WideToAnsiOrMarked(Utf8OrAnsiToWide(text)); };
     std::vector<std::string> lines = {
         std::to_string(CurrencyFormat), std::to_string(NegCurrFormat), ThousandSeparator,
         DecimalSeparator, std::to_string(CurrencyDecimals), DateSeparator, TimeSeparator,
@@ -137,8 +165,12 @@ std::vector<std::string> LocaleFormats::ReplyLines() const
     lines.insert(lines.end(), LongMonthNames.begin(), LongMonthNames.end());
     lines.insert(lines.end(), ShortDayNames.begin(), ShortDayNames.end());
     lines.insert(lines.end(), LongDayNames.begin(), LongDayNames.end());
-    lines.push_back(std::to_string(TwoDigitYearCenturyWindow));
-    return lines;
+    std::vector<std::string> sent;
+    sent.reserve(lines.size() + 1);
+    for (const std::string& line : lines)
+        sent.push_back(wire(line));
+    sent.push_back(std::to_string(TwoDigitYearCenturyWindow));
+    return sent;
 }
 
 std::string PictureFromStrftime(std::string_view format, std::string_view ampmFormat)
@@ -170,13 +202,13 @@ std::string PictureFromStrftime(std::string_view format, std::string_view ampmFo
         case 'l': out += "h"; break;
         case 'M': out += "mm"; break;
         case 'S': out += "ss"; break;
-        case 'p': case 'P': out += "tt"; break;
+        case 'p': case 'P': out += "AMPM"; break;
         case 'T': out += "HH:mm:ss"; break;
         case 'R': out += "HH:mm"; break;
         case 'D': out += "MM/dd/yy"; break;
         case 'F': out += "yyyy-MM-dd"; break;
         case 'r':
-            out += ampmFormat.empty() ? std::string("hh:mm:ss tt") : PictureFromStrftime(ampmFormat);
+            out += ampmFormat.empty() ? std::string("hh:mm:ss AMPM") : PictureFromStrftime(ampmFormat);
             break;
         case 'n': out += ' '; break;
         case 't': out += ' '; break;
@@ -210,7 +242,8 @@ LocaleFormats CaptureLocaleFormats()
         formats.NegCurrFormat = NegativeCurrencyFormat(conv->n_cs_precedes, conv->n_sep_by_space,
                                                        conv->n_sign_posn);
     }
-    formats.ListSeparator = formats.DecimalSeparator == "," ? ";" : ",";
+    const char listSeparator = formats.DecimalSeparator == "," ? ';' : ',';
+    formats.ListSeparator.assign(1, listSeparator);
 
     const std::string ampm = Info(T_FMT_AMPM);
     const std::string shortDate = PictureFromStrftime(Info(D_FMT), ampm);
@@ -258,6 +291,11 @@ std::string FormatDatePicture(std::string_view picture, const std::tm& time, con
             const auto stop = end == std::string_view::npos ? picture.size() : end;
             out.append(picture.substr(i + 1, stop - i - 1));
             i = stop + 1;
+            continue;
+        }
+        if (IsAmPm(picture.substr(i))) {
+            out += time.tm_hour < 12 ? formats.TimeAMString : formats.TimePMString;
+            i += 4;
             continue;
         }
         const std::size_t n = RunLength(picture, i);

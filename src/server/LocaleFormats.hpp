@@ -11,7 +11,7 @@ namespace zd {
 
 // The regional formats of the process locale, in the Windows form the
 // voice-tracking client expects (pictures such as "dd/MM/yyyy" and
-// "h:mm:ss tt"). Captured once at start-up.
+// "h:mm:ss AMPM"). Texts are kept in UTF-8. Captured once at start-up.
 struct LocaleFormats {
     int CurrencyFormat = 0;         // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
     int NegCurrFormat = 1;          // 0..15, Windows numbering
@@ -26,8 +26,8 @@ struct LocaleFormats {
     std::string LongDateFormat = "dddd, MMMM d, yyyy";
     std::string TimeAMString = "AM";
     std::string TimePMString = "PM";
-    std::string ShortTimeFormat = "h:mm tt";
-    std::string LongTimeFormat = "h:mm:ss tt";
+    std::string ShortTimeFormat = "h:mm AMPM";
+    std::string LongTimeFormat = "h:mm:ss AMPM";
     std::array<std::string, 12> ShortMonthNames{}; // January first
     std::array<std::string, 12> LongMonthNames{};
     std::array<std::string, 7> ShortDayNames{};    // Sunday first
@@ -39,7 +39,8 @@ struct LocaleFormats {
     // time and list separators, currency string, short and long date
     // formats, AM and PM designators, short and long time formats, 12 short
     // and 12 long month names, 7 short and 7 long day names, the two-digit
-    // year window. noexcept apart from allocation.
+    // year window. Texts in the code page, marked where it cannot hold
+    // them. noexcept apart from allocation.
     std::vector<std::string> ReplyLines() const;
 };
 
@@ -49,12 +50,13 @@ struct LocaleFormats {
 LocaleFormats CaptureLocaleFormats();
 
 // Converts a strftime-style format ("%d/%m/%Y", "%I:%M:%S %p") to a
-// Windows-style picture ("dd/MM/yyyy", "hh:mm:ss tt"). noexcept apart from
+// Windows-style picture ("dd/MM/yyyy", "hh:mm:ss AMPM"). noexcept apart from
 // allocation.
 std::string PictureFromStrftime(std::string_view format, std::string_view ampmFormat = {});
 
 // Formats a date and time with a Windows-style picture: d dd ddd dddd, M MM
-// MMM MMMM, yy yyyy, h hh H HH, m mm, s ss, tt; text in quotes and any other
+// MMM MMMM, yy yyyy, h hh H HH, m mm, s ss, AMPM (the designator), tt; text
+// in quotes and any other
 // character as written. Names come from `formats`. noexcept apart from
 // allocation.
 std::string FormatDatePicture(std::string_view picture, const std::tm& time,

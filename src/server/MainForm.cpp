@@ -126,6 +126,10 @@ bool MainForm::StartServer()
         ActivateListener();
         // Port forwarding adds its mapping here when UPnP is on and the
         // server is still enabled.
+    } else if (options_.Headless && log_.Echo) {
+        // With no window nothing else would tell the operator why nobody
+        // can connect.
+        log_.Echo(Tr("\"Enable Server\" is off: the server does not listen for connections"));
     }
     window_.Visible = optionsPage_.VisibleAtStartup();
     optionsPage_.SetLoading(false);

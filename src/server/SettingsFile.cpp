@@ -1,5 +1,7 @@
 #include "server/SettingsFile.hpp"
 
+#include "audio/NativePath.hpp"
+
 #include "audio/TVRNFileStream.hpp"
 #include "common/Scramble.hpp"
 #include "server/UserList.hpp"
@@ -64,9 +66,11 @@ void GetBytes(const SettingsBlock& block, std::size_t at, std::array<std::uint8_
         bytes[i] = Get8(block, at + i);
 }
 
+// The file of the data folder, found without regard to letter case (as the
+// scheduler's Windows installation names it) for reading and writing alike.
 std::string DataPath(const std::string& dataFolder, const char* name)
 {
-    return dataFolder + name;
+    return NativePathOf(dataFolder + name).value_or(dataFolder + name);
 }
 
 // Copies a whole file through a temporary file renamed over the target.

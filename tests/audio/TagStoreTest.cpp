@@ -231,6 +231,10 @@ TEST(TagStore, DamagedTagsKeepTheFieldsBeforeTheDamageAndAreNotRewritten)
     const std::size_t sizeAt = intoSilence.size() - 32 + 12;
     intoSilence[sizeAt + 1] = static_cast<std::uint8_t>(intoSilence[sizeAt + 1] + 4); // 1024 bytes more
     intoSilence = Join({Bytes(2000, 0), intoSilence});
+    // A footer with no items over 2048 bytes of silence and no header.
+    Bytes emptyOverSilence = ApeTag({});
+    emptyOverSilence[emptyOverSilence.size() - 32 + 13] = 0x08; // tag size 32 + 2048
+    emptyOverSilence = Join({Bytes(4000, 0), emptyOverSilence});
 
     const struct {
         const char* what;
@@ -242,6 +246,7 @@ TEST(TagStore, DamagedTagsKeepTheFieldsBeforeTheDamageAndAreNotRewritten)
         {"damaged third item", damaged, 2, true},
         {"tag larger than the file", oversized, -1, true},
         {"tag size reaching into silent audio", intoSilence, 0, true},
+        {"no items claimed over silent audio", emptyOverSilence, 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

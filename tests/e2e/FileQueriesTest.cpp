@@ -217,7 +217,7 @@ TEST_F(FileQueries, VtclientSubcommands)
     const std::string command = BuiltProgram("vtclient") + " --port " + std::to_string(port)
         + " --user demo --password demo exists '" + Name("vt.mp3") + "' write-tag '" + Name("vt.mp3")
         + "' Client Acme file-check '" + Name("fresh.mp3") + "|" + Name("missing.mp3") + "' file-hint '"
-        + Name("vt.mp3") + "' scheduled add '2026-01-05 10:00:00' '" + Name("vt.mp3") + "' 2>&1";
+        + Name("vt.mp3") + "' scheduled add '2026-01-05 10:00:00' '" + Name("vt.mp3") + "' 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;

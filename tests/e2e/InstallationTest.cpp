@@ -4,9 +4,15 @@
 #include "DemoInstallation.hpp"
 #include "ServerProcess.hpp"
 
+#include "server/SettingsFile.hpp"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
+
+#include <sys/wait.h>
 
 namespace zd::e2e {
 namespace {
@@ -91,6 +97,65 @@ TEST(Installation, APairThatDoesNotLoadFailsTheActivation)
         EXPECT_TRUE(server->Running());  // the program goes on with the server disabled
         EXPECT_FALSE(PortAccepts(port));
         EXPECT_FALSE(std::filesystem::exists(demo.DataFolder() / "cert.pem") && !c.cert);
+    }
+}
+
+TEST(Installation, AHeadlessServerSaysWhenEnableServerIsOff)
+{
+    DemoInstallation demo;
+    const std::string data = demo.DataFolder().string() + "/";
+    StoredConfiguration stored = ReadConfigurationFile(data);
+    stored.settings.ServerEnabled = false;
+    ASSERT_TRUE(WriteConfigurationFile(data, stored.settings, stored.users));
+    const std::uint16_t port = FreePort();
+    auto server = StartHeadlessServer(demo.RootArgument(), port);
+    EXPECT_TRUE(server->WaitForOutput("\"Enable Server\" is off: the server does not listen for connections\n"));
+    EXPECT_TRUE(server->Running());
+    EXPECT_FALSE(PortAccepts(port));
+}
+
+// zodavizi-account stores UTF-8 arguments in the code page, marked where the
+// code page cannot hold them, and refuses texts longer than their fields.
+TEST(Installation, AccountToolConvertsItsArgumentsAndRefusesOverlongOnes)
+{
+    struct Case {
+        std::string login;
+        std::string password;
+        int exitCode;
+        std::string storedLogin;  // "" when nothing is stored
+    };
+    const Case cases[] = {
+        {"Zo\xC3\xAB", "caf\xC3\xA9", 0, "Zo\xEB"},
+        {"\xE2\x82\xAC" "uro", "pw", 0, "\x80uro"},           // Windows-1252 holds the euro sign
+        {"\xD0\x96" "ed", "pw", 0, "\x7F\xD0\x96" "ed"},          // Cyrillic goes out marked
+        {"sixteen-letters!", "pw", 2, ""},
+        {"fifteen-letters", "sixteen-letters!", 2, ""},
+        {"fifteen-letters", "fifteen-letters", 0, "fifteen-letters"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.login);
+        DemoInstallation demo;
+        const std::string command = BuiltProgram("zodavizi-account") + " -a '" + demo.RootArgument() + "' --user '"
+            + c.login + "' --password '" + c.password + "' >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), c.exitCode);
+        const StoredConfiguration stored = ReadConfigurationFile(demo.DataFolder().string() + "/");
+        std::vector<std::string> logins;
+        for (const auto& user : stored.users)
+            logins.push_back(user->Login);
+        if (c.storedLogin.empty()) {
+            EXPECT_EQ(logins, std::vector<std::string>{"demo"});
+        } else {
+            EXPECT_NE(std::find(logins.begin(), logins.end(), c.storedLogin), logins.end());
+        }
+        if (c.login.starts_with("Zo")) {
+            for (const auto& user : stored.users) {
+                if (user->Login == c.storedLogin) {
+                    EXPECT_EQ(user->Password, "caf\xE9");
+                }
+            }
+        }
     }
 }
 

@@ -98,13 +98,13 @@ TEST_F(Login, RepliesAndLogLinesFollowTheAccessRules)
     const Case cases[] = {
         {"demo", "demo", "127.0.0.1", "OK", "User demo connected on IP 127.0.0.1. RawClient 1.0\n"},
         {"Bob", "Secret", "127.0.0.1", "OK", "User Bob connected on IP 127.0.0.1. RawClient 1.0\n"},
-        {"bob", "secret", "127.0.0.1", "Fail", "Login attempt by user bob failed. Password \"secret\"<>\"Secret\"\n"},
-        {"nobody", "x", "127.0.0.1", "Fail", "Login attempt by user nobody failed\n"},
-        {"off", "pw", "127.0.0.1", "Disabled", "Login attempt by user off failed\n"},
-        {"exact", "pw", "127.0.0.1", "Bad IP", "Login attempt by user exact failed\n"},
+        {"bob", "secret", "127.0.0.1", "Fail", "Login attempt by user bob failed on IP 127.0.0.1.\n"},
+        {"nobody", "x", "127.0.0.1", "Fail", "Login attempt by user nobody failed on IP 127.0.0.1.\n"},
+        {"off", "pw", "127.0.0.1", "Disabled", "Login attempt by user off failed on IP 127.0.0.1.\n"},
+        {"exact", "pw", "127.0.0.1", "Bad IP", "Login attempt by user exact failed on IP 127.0.0.1.\n"},
         {"exact", "pw", "127.0.0.2", "OK", "User exact connected on IP 127.0.0.2. RawClient 1.0\n"},
         {"lan", "pw", "127.0.0.77", "OK", "User lan connected on IP 127.0.0.77. RawClient 1.0\n"},
-        {"other", "pw", "127.0.0.1", "Bad IP", "Login attempt by user other failed\n"},
+        {"other", "pw", "127.0.0.1", "Bad IP", "Login attempt by user other failed on IP 127.0.0.1.\n"},
         {"star", "pw", "127.0.0.9", "OK", "User star connected on IP 127.0.0.9. RawClient 1.0\n"},
     };
     for (const Case& c : cases) {
@@ -114,6 +114,21 @@ TEST_F(Login, RepliesAndLogLinesFollowTheAccessRules)
         EXPECT_TRUE(client.IsTls());
         EXPECT_TRUE(Logged(c.logLine));
     }
+    // No password, sent or stored, reaches the log.
+    const std::string log = server->process->Stdout();
+    EXPECT_EQ(log.find("ecret"), std::string::npos);
+}
+
+TEST_F(Login, ControlCharactersOfClientTextsNeverReachTheLog)
+{
+    {
+        RawClient client(Port());
+        EXPECT_EQ(client.Login("x\x1b[2J\ry\x7f", "pw"), "Fail");
+        EXPECT_TRUE(Logged("Login attempt by user x?[2J?y? failed on IP 127.0.0.1.\n"));
+    }
+    RawClient client(Port());
+    EXPECT_EQ(client.Login("demo", "demo", "Tool\x1b]0;forged\x07 \x7f""9"), "OK");
+    EXPECT_TRUE(Logged("User demo connected on IP 127.0.0.1. Tool?]0;forged? ?9\n"));
 }
 
 TEST_F(Login, WithoutLoginEveryOtherLineGetsByeAndTheConnectionCloses)
@@ -282,9 +297,9 @@ struct ToolRun {
     std::string output;
 };
 
-ToolRun RunVtclient(const std::string& arguments)
+ToolRun RunCommand(const std::string& commandLine)
 {
-    const std::string command = BuiltProgram("vtclient") + " " + arguments + " 2>&1";
+    const std::string command = commandLine + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string output;
     char chunk[4096];
@@ -292,6 +307,11 @@ ToolRun RunVtclient(const std::string& arguments)
         output.append(chunk, n);
     const int status = ::pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+ToolRun RunVtclient(const std::string& arguments)
+{
+    return RunCommand(BuiltProgram("vtclient") + " " + arguments);
 }
 
 TEST(Vtclient, LogsInOverTlsAndVerifiesTheCertificateWhenAsked)
@@ -302,13 +322,27 @@ TEST(Vtclient, LogsInOverTlsAndVerifiesTheCertificateWhenAsked)
     const std::string otherCert = (server.demo.Prefix() / "other.pem").string();
     MakeSelfSignedCertificate(otherCert, (server.demo.Prefix() / "otherkey.pem").string(), "elsewhere");
 
-    ToolRun run = RunVtclient(base + "--password demo Settings");
+    ToolRun run = RunVtclient(base + "--password demo --ca " + cert + " Settings");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.output.starts_with("OK\nDemo FM - Your hits\n")) << run.output;
 
     run = RunVtclient(base + "--password wrong");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.output, "Fail\n");
+    EXPECT_TRUE(run.output.ends_with("Fail\n")) << run.output;
+    // Unverified, the certificate's fingerprint is shown: the one openssl gives.
+    const ToolRun openssl = RunCommand("openssl x509 -noout -fingerprint -sha256 -in " + cert);
+    const auto equals = openssl.output.find('=');
+    ASSERT_NE(equals, std::string::npos) << openssl.output;
+    EXPECT_NE(run.output.find("SHA-256 fingerprint " + openssl.output.substr(equals + 1)), std::string::npos)
+        << run.output;
+
+    // The password from a file or from the environment.
+    const std::string passwordFile = (server.demo.Prefix() / "password").string();
+    std::ofstream(passwordFile) << "demo\n";
+    run = RunVtclient(base + "--password-file " + passwordFile + " --ca " + cert + " GetPLG=missing.plg");
+    EXPECT_EQ(run.output, "OK\n-1\n");
+    run = RunCommand("ZODAVIZI_PASSWORD=demo " + BuiltProgram("vtclient") + " " + base + "--ca " + cert);
+    EXPECT_EQ(run.output, "OK\n");
 
     run = RunVtclient(base + "--password demo --ca " + cert + " GetPLG=missing.plg");
     EXPECT_EQ(run.exitCode, 0);

@@ -86,7 +86,7 @@ TEST_F(TlsStreamTest, HandshakeStartsFromBytesReadBeforeTheSwitchAndCarriesData)
     std::byte head[7];
     ASSERT_EQ(::recv(sockets.server, head, sizeof head, MSG_WAITALL), 7);
     TlsStream stream(server.get(), sockets.server, TlsStream::Role::Server, head, 5s);
-    EXPECT_EQ(stream.Version(), "TLSv1.2");
+    EXPECT_EQ(stream.Version(), "TLSv1.3");
     EXPECT_EQ(ReadText(stream, 5), "hello");
     stream.WriteAll(Bytes("world"));
     EXPECT_EQ(peer.get(), "world");
@@ -122,6 +122,57 @@ TEST_F(TlsStreamTest, AcceptsTls11AndRefusesAnUntrustedCertificate)
             EXPECT_THROW(TlsStream(server.get(), sockets.server, TlsStream::Role::Server, {}, 5s), TlsError);
             EXPECT_EQ(peer.get(), "refused");
         }
+    }
+}
+
+TEST_F(TlsStreamTest, OnlyForwardSecretSuitesAndCbcOnlyForTls11)
+{
+    const SslCtxPtr server = MakeServerTlsContext(File("cert.pem"), File("key.pem"));
+    struct Case {
+        int maxVersion;
+        const char* suites;  // the client's offer for TLS 1.2 and below; "" = OpenSSL's default
+        const char* agreed;  // "version suite", or "" when refused
+    };
+    const Case cases[] = {
+        {TLS1_3_VERSION, "", "TLSv1.3 TLS_AES_256_GCM_SHA384"},
+        {TLS1_2_VERSION, "", "TLSv1.2 ECDHE-RSA-AES128-GCM-SHA256"},
+        {TLS1_2_VERSION, "ECDHE-RSA-CHACHA20-POLY1305:ECDHE-RSA-AES128-SHA", "TLSv1.2 ECDHE-RSA-CHACHA20-POLY1305"},
+        {TLS1_2_VERSION, "ECDHE-RSA-AES128-SHA:ECDHE-RSA-AES256-SHA", ""},
+        {TLS1_2_VERSION, "AES128-GCM-SHA256", ""},
+        {TLS1_2_VERSION, "DHE-RSA-AES128-GCM-SHA256", ""},
+        {TLS1_1_VERSION, "", "TLSv1.1 ECDHE-RSA-AES128-SHA"},
+        {TLS1_1_VERSION, "AES128-SHA:DHE-RSA-AES128-SHA", ""},
+        {TLS1_VERSION, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.maxVersion) + " " + c.suites);
+        // A client built on OpenSSL's own defaults, not on ours.
+        const SslCtxPtr client(SSL_CTX_new(TLS_client_method()));
+        SSL_CTX_set_security_level(client.get(), 0);
+        SSL_CTX_set_min_proto_version(client.get(), TLS1_VERSION);
+        SSL_CTX_set_max_proto_version(client.get(), c.maxVersion);
+        if (*c.suites) {
+            ASSERT_EQ(SSL_CTX_set_cipher_list(client.get(), c.suites), 1);
+        }
+        SocketPair sockets;
+        auto peer = std::async(std::launch::async, [&] {
+            try {
+                TlsStream stream(client.get(), sockets.client, TlsStream::Role::Client, {}, 5s);
+                return stream.Version() + " " + stream.Cipher();
+            } catch (const TlsError&) {
+                ::shutdown(sockets.client, SHUT_RDWR);
+                return std::string();
+            }
+        });
+        std::string agreed;
+        try {
+            TlsStream stream(server.get(), sockets.server, TlsStream::Role::Server, {}, 5s);
+            agreed = stream.Version() + " " + stream.Cipher();
+        } catch (const TlsError&) {
+            ::shutdown(sockets.server, SHUT_RDWR);
+        }
+        EXPECT_EQ(agreed, c.agreed);
+        EXPECT_EQ(peer.get(), c.agreed);
     }
 }
 

@@ -1,3 +1,6 @@
+#include "audio/TempInstallation.hpp"
+#include "audio/NativePath.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -77,24 +80,17 @@ TEST(TaggableFiles, OnlyAudioTypes)
 }
 
 // Small MP3 files whose write times are some days back.
-class FileCheck : public testing::Test {
+class FileCheck : public ::testing::Test {
 protected:
-    FileCheck()
-    {
-        std::random_device seed;
-        folder = std::filesystem::temp_directory_path() / ("zd-filecheck-" + std::to_string(seed()));
-        std::filesystem::create_directories(folder);
-    }
-    ~FileCheck() override { std::filesystem::remove_all(folder); }
-
+    // The Windows-form name of a new MP3 on drive C.
     std::string Make(const std::string& name, int daysOld, std::initializer_list<std::pair<std::string, std::string>> fields)
     {
-        const std::string path = (folder / name).string();
-        testdata::WriteTaggedMp3(path, 4, daysOld, fields);
-        return path;
+        std::filesystem::create_directories(installation.OnDriveC("Audio"));
+        testdata::WriteTaggedMp3(installation.OnDriveC("Audio/" + name).string(), 4, daysOld, fields);
+        return "C:\\Audio\\" + name;
     }
 
-    std::filesystem::path folder;
+    zd::testing::TempInstallation installation;
 };
 
 TEST_F(FileCheck, MarkerLinesByAge)
@@ -103,7 +99,7 @@ TEST_F(FileCheck, MarkerLinesByAge)
     const std::string noIntro = Make("no intro.mp3", 3, {{"Duration", "1000"}, {"Segue", "900"}});
     const std::string untagged = Make("untagged.mp3", 1, {});
     const std::string old = Make("old.mp3", 30, {{"Duration", "5"}});
-    const std::string missing = (folder / "missing.mp3").string();
+    const std::string missing = "C:\\Audio\\missing.mp3";
     const std::int64_t now = NowUtcDosDateTime();
 
     const std::string list = fresh + ",\"" + noIntro + "\"," + untagged + "," + old + "," + missing + ",";
@@ -116,6 +112,25 @@ TEST_F(FileCheck, MarkerLinesByAge)
     EXPECT_EQ(FileCheckReply(fresh + "," + missing, now), "215000,150,208000,12000\r\n") << "the last item is not a name";
     EXPECT_EQ(FileCheckReply(fresh, now), "");
     EXPECT_EQ(FileCheckReply("", now), "");
+}
+
+TEST_F(FileCheck, OnlyWindowsNamesOnMappedDrivesNameAFile)
+{
+    const std::string fresh = Make("fresh.mp3", 3, {{"Duration", "215000"}});
+    const std::string native = installation.OnDriveC("Audio/fresh.mp3").string();
+    const std::int64_t now = NowUtcDosDateTime();
+    for (const std::string& name : {native, std::string("Audio\\fresh.mp3"), std::string("..\\Audio\\fresh.mp3"),
+                                    std::string("C:Audio\\fresh.mp3"), std::string("D:\\Audio\\fresh.mp3"),
+                                    std::string("\\\\server\\c$\\Audio\\fresh.mp3"), std::string("/etc/passwd")}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(IsClientFileName(name));
+        EXPECT_EQ(FileCheckReply(name + ",", now), "0,0,0,0\r\n");
+    }
+    for (const std::string& name : {fresh, std::string("c:/Audio/FRESH.mp3"), std::string("C:\\..\\..\\Audio\\fresh.mp3")}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(IsClientFileName(name));
+        EXPECT_EQ(FileCheckReply(name + ",", now), "215000,,,-1\r\n");
+    }
 }
 
 } // namespace

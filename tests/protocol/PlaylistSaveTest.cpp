@@ -92,11 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
                   true}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
-TEST(PlaylistSave, HeaderNamingAFileOutsideTheFolderIsLogged)
+TEST(PlaylistSave, HeaderNamingAFileOutsideTheFolderOrNoPlaylistIsLogged)
 {
     TempFolder folder;
     folder.Write("list.plg", kOld);
-    for (const std::string name : {"..\\list.plg", "sub/list.plg", ".."}) {
+    folder.Write("list.bak", kOld);
+    for (const std::string name : {"..\\list.plg", "sub/list.plg", "..", "list.bak", ".plg"}) {
         SCOPED_TRACE(name);
         RecordingHost host;
         auto user = TestUser();
@@ -108,6 +109,7 @@ TEST(PlaylistSave, HeaderNamingAFileOutsideTheFolderIsLogged)
         EXPECT_THAT(host.Lines(),
                     ElementsAre("User bob attempt to modifiy " + name + " failed.\r\n     Invalid file name"));
         EXPECT_EQ(folder.Read("list.plg"), kOld);
+        EXPECT_EQ(folder.Read("list.bak"), kOld);
     }
 }
 

@@ -62,7 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadCase{"a name with a folder", "..\\list.plg", "", "-1\r\n",
                      "User bob attempt to modifiy ..\\list.plg failed.\r\n     Invalid file name"},
         DownloadCase{"a name with a drive", "c:list.plg", "", "-1\r\n",
-                     "User bob attempt to modifiy c:list.plg failed.\r\n     Invalid file name"}),
+                     "User bob attempt to modifiy c:list.plg failed.\r\n     Invalid file name"},
+        DownloadCase{"not a playlist", "VTUsers.log", "", "-1\r\n",
+                     "User bob attempt to modifiy VTUsers.log failed.\r\n     Invalid file name"},
+        DownloadCase{"a backup", "list.bak", "", "-1\r\n",
+                     "User bob attempt to modifiy list.bak failed.\r\n     Invalid file name"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 class PlaylistDownloadLock : public CommandExchange {};

@@ -46,5 +46,27 @@ TEST(ConnectedList, SessionAndStreamEntries)
     EXPECT_EQ(list.FindSessionEntry(ann.get()), 1);
 }
 
+TEST(ConnectedList, EntriesAreToldApartByWhatTheyHoldNotByTheirText)
+{
+    ConnectedList list;
+    auto studioUser = NewUser("Audio: studio");
+    auto aUser = NewUser("a");
+    auto abUser = NewUser("a - b");
+    abUser->UserName = "Evening\r\nforged line";
+    auto studio = Context();
+    auto a = Context();
+    auto ab = Context();
+    list.AddSession(ab, *abUser);
+    list.AddSession(studio, *studioUser);
+    list.AddSession(a, *aUser);
+
+    EXPECT_FALSE(list[1].IsStream());
+    EXPECT_EQ(list.FindSessionEntry(studio.get()), 1);
+    EXPECT_EQ(list.FindSessionByLogin("Audio: studio"), studio);
+    EXPECT_EQ(list.FindSessionByLogin("a"), a);
+    EXPECT_EQ(list.FindSessionByLogin("a - b"), ab);
+    EXPECT_EQ(list.Texts()[0], "a - b - Evening??forged line");
+}
+
 } // namespace
 } // namespace zd

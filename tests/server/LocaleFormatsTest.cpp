@@ -19,15 +19,15 @@ TEST(LocaleFormats, PicturesFromStrftimeFormats)
         {"%e %B %Y", "d MMMM yyyy"},
         {"%a %d %b %Y", "ddd dd MMM yyyy"},
         {"%H:%M:%S", "HH:mm:ss"},
-        {"%I:%M:%S %p", "hh:mm:ss tt"},
-        {"%l:%M %p", "h:mm tt"},
+        {"%I:%M:%S %p", "hh:mm:ss AMPM"},
+        {"%l:%M %p", "h:mm AMPM"},
         {"%T %Z", "HH:mm:ss"}, // the zone has no letter and is left out
-        {"%r", "hh:mm:ss tt"},
+        {"%r", "hh:mm:ss AMPM"},
         {"%Ey", "yy"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(PictureFromStrftime(c.format), c.picture) << c.format;
-    EXPECT_EQ(PictureFromStrftime("%r", "%l:%M:%S %p"), "h:mm:ss tt");
+    EXPECT_EQ(PictureFromStrftime("%r", "%l:%M:%S %p"), "h:mm:ss AMPM");
 }
 
 TEST(LocaleFormats, FormatsWithAPicture)
@@ -49,7 +49,41 @@ TEST(LocaleFormats, FormatsWithAPicture)
     EXPECT_EQ(FormatDatePicture("dddd, MMMM dd, yyyy", time, names), "Thursday, March 05, 2026");
     EXPECT_EQ(FormatDatePicture("ddd MMM", time, names), "Thu Mar");
     EXPECT_EQ(FormatDatePicture("h:mm:ss tt", time, names), "3:04:09 PM");
+    EXPECT_EQ(FormatDatePicture("h:mm:ss AMPM", time, names), "3:04:09 PM");
+    EXPECT_EQ(FormatDatePicture("hh:mm ampm", time, names), "03:04 PM");
     EXPECT_EQ(FormatDatePicture("HH'h'mm", time, names), "15h04");
+}
+
+// The reply's texts of real locales go out in the code page (Windows-1252),
+// marked where it cannot hold them. The test script generates these locales.
+TEST(LocaleFormats, FrenchAndGermanTextsGoOutInTheCodePage)
+{
+    struct Case {
+        const char* locale;
+        const char* thousands;
+        const char* shortDate;
+        const char* march;
+        const char* december;
+    } const cases[] = {
+        // U+202F (narrow no-break space) has no place in Windows-1252.
+        {"fr_FR.UTF-8", "\x7F\xE2\x80\xAF", "dd/MM/yyyy", "mars", "d\xE9\x63" "embre"},
+        {"de_DE.UTF-8", ".", "dd.MM.yyyy", "M\xE4rz", "Dezember"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale);
+        ::setenv("LC_ALL", c.locale, 1);
+        const LocaleFormats formats = CaptureLocaleFormats();
+        ::unsetenv("LC_ALL");
+        if (formats.LongMonthNames[0] == "January")
+            GTEST_SKIP() << c.locale << " is not installed";
+        const std::vector<std::string> lines = formats.ReplyLines();
+        EXPECT_EQ(lines[2], c.thousands);
+        EXPECT_EQ(lines[8], "\x80");  // the euro sign
+        EXPECT_EQ(lines[9], c.shortDate);
+        EXPECT_EQ(lines[14], "HH:mm:ss");
+        EXPECT_EQ(lines[27 + 2], c.march);
+        EXPECT_EQ(lines[27 + 11], c.december);
+    }
 }
 
 TEST(LocaleFormats, CapturedFromThePosixLocaleInReplyOrder)

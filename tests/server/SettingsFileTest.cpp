@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -178,6 +180,27 @@ TEST_F(SettingsFileTest, ShortUserRecordFillsOnlyTheStartOfTheAccount)
     EXPECT_EQ(user.HourAllowed[111], 1);
     EXPECT_EQ(user.DSP, 1);
     EXPECT_EQ(user.Separation, 1);
+}
+
+TEST_F(SettingsFileTest, FilesInAnotherLetterCaseAreWrittenWhereTheyAre)
+{
+    Settings first;
+    first.Port = 1111;
+    ASSERT_TRUE(WriteConfigurationFile(data, first, {}));
+    ASSERT_TRUE(WriteConfigurationFile(data, first, {}));  // now with a backup
+    fs::rename(folder / kConfigurationFileName, folder / "zodavizi.DAT");
+    fs::rename(folder / kConfigurationBackupName, folder / "ZODAVIZI.bak");
+    Settings second;
+    second.Port = 2222;
+    ASSERT_TRUE(WriteConfigurationFile(data, second, {}));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"ZODAVIZI.bak", "zodavizi.DAT"}));
+    EXPECT_EQ(ReadConfigurationFile(data).settings.Port, 2222);
+    fs::remove(folder / "zodavizi.DAT");
+    EXPECT_EQ(ReadConfigurationFile(data).settings.Port, 1111);  // from the backup
 }
 
 TEST_F(SettingsFileTest, MissingOrShortFileFallsBackToTheStateBeforeTheLastWrite)

@@ -2,6 +2,8 @@
 // of an installation while no server runs on it (the demo and operators
 // setting up a station use it). The file is written by the server's own code.
 
+#include "common/CodePage.hpp"
+#include "common/MarkedText.hpp"
 #include "server/SettingsFile.hpp"
 #include "server/TUser.hpp"
 
@@ -16,7 +18,31 @@ constexpr const char* kUsage =
     "\n"
     "Adds the account to ROOT/Data/ZODavizi.dat, or replaces the account of the\n"
     "same login (letter case ignored). ROOT is the installation root the server\n"
-    "runs with (zodavizi -a ROOT). Stop the server first: it writes the file too.\n";
+    "runs with (zodavizi -a ROOT). Stop the server first: it writes the file too.\n"
+    "Texts are taken as UTF-8 and stored in the server's code page (as marked\n"
+    "UTF-8 where the code page cannot hold them); a login or password longer than\n"
+    "15 bytes, a name longer than 31 or a pattern longer than 15 is refused.\n";
+
+// The stored form of a UTF-8 argument: the code page where it holds every
+// character, marked UTF-8 otherwise.
+std::string Stored(const std::string& argument)
+{
+    return zd::WideToAnsiOrMarked(zd::Utf8OrAnsiToWide(argument));
+}
+
+// The field's name when the stored text does not fit its field, else null.
+const char* TooLong(const zd::TUser& account)
+{
+    if (account.Login.size() > zd::TUser::kLoginCapacity)
+        return "login";
+    if (account.Password.size() > zd::TUser::kPasswordCapacity)
+        return "password";
+    if (account.UserName.size() > zd::TUser::kUserNameCapacity)
+        return "name";
+    if (account.RestrictIP.size() > zd::TUser::kRestrictIPCapacity)
+        return "restrict-ip pattern";
+    return nullptr;
+}
 
 } // namespace
 
@@ -32,15 +58,15 @@ int main(int argc, char** argv)
         if ((arg == "-a" || arg == "/a") && hasValue) {
             root = argv[++i];
         } else if (arg == "--user" && hasValue) {
-            account.Login = argv[++i];
+            account.Login = Stored(argv[++i]);
             haveUser = true;
         } else if (arg == "--password" && hasValue) {
-            account.Password = argv[++i];
+            account.Password = Stored(argv[++i]);
             havePassword = true;
         } else if (arg == "--name" && hasValue) {
-            account.UserName = argv[++i];
+            account.UserName = Stored(argv[++i]);
         } else if (arg == "--restrict-ip" && hasValue) {
-            account.RestrictIP = argv[++i];
+            account.RestrictIP = Stored(argv[++i]);
         } else if (arg == "--disabled") {
             account.Enabled = 0;
         } else if (arg == "--help" || arg == "-h") {
@@ -57,7 +83,10 @@ int main(int argc, char** argv)
     }
     if (root.back() != '/')
         root += '/';
-    account.CutTextsToCapacity();
+    if (const char* field = TooLong(account)) {
+        std::cerr << "zodavizi-account: the " << field << " is longer than its field holds\n";
+        return 2;
+    }
     if (!zd::StoreAccount(root + "Data/", account)) {
         std::cerr << "zodavizi-account: cannot write " << root << "Data/ZODavizi.dat\n";
         return 1;

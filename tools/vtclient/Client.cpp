@@ -1,5 +1,7 @@
 #include "Client.hpp"
 
+#include <iostream>
+
 #include "common/Error.hpp"
 #include "lib/openssl/TlsContext.hpp"
 #include "lib/openssl/TlsStream.hpp"
@@ -126,6 +128,9 @@ std::string Client::Login()
     auto tls = std::make_unique<TlsStream>(state_->context.get(), state_->fd, TlsStream::Role::Client,
                                            std::as_bytes(std::span(ahead)), state_->options.timeout,
                                            state_->options.host);
+    if (state_->options.caFile.empty())
+        std::cerr << "vtclient: server certificate not verified (use --ca FILE), SHA-256 fingerprint "
+                  << tls->PeerFingerprint() << "\n";
     state_->stream = std::move(tls);
     state_->tls = true;
     WriteLine(state_->options.user);

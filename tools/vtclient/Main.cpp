@@ -5,6 +5,8 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -22,8 +24,13 @@ constexpr std::string_view kEndOfArguments = "--";
 
 void Usage()
 {
-    std::cerr << "usage: vtclient [--host H] [--port P] --user U --password P [--client-info TEXT]\n"
+    std::cerr << "usage: vtclient [--host H] [--port P] --user U\n"
+                 "                [--password P | --password-file FILE] [--client-info TEXT]\n"
                  "                [--ca FILE] [--timeout MS] [COMMAND ...]\n"
+                 "The password comes from --password (other local users can read it in the\n"
+                 "process list), from the first line of --password-file FILE, or from the\n"
+                 "environment variable ZODAVIZI_PASSWORD. Without --ca the server's certificate\n"
+                 "is not verified and its SHA-256 fingerprint is printed on standard error.\n"
                  "Logs in (the credentials travel inside TLS), prints the login reply, then sends\n"
                  "each COMMAND as one line and prints the reply. Subcommands ([ARG] is optional;\n"
                  "optional arguments end at the next subcommand name, at a lone \"--\" (dropped)\n"
@@ -53,6 +60,19 @@ std::optional<long> Number(const std::string& text)
     if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+// The first line of a file without its line end; nullopt when it cannot be read.
+std::optional<std::string> FirstLineOf(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::string line;
+    std::getline(file, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
 }
 
 const ClientCommand* FindCommand(const std::string& word)
@@ -97,6 +117,14 @@ int main(int argc, char** argv)
         } else if (arg == "--password" && (v = value())) {
             options.password = *v;
             havePassword = true;
+        } else if (arg == "--password-file" && (v = value())) {
+            const auto password = FirstLineOf(*v);
+            if (!password) {
+                std::cerr << "vtclient: cannot read the password file " << *v << "\n";
+                return 2;
+            }
+            options.password = *password;
+            havePassword = true;
         } else if (arg == "--client-info" && (v = value())) {
             options.clientInfo = *v;
         } else if (arg == "--ca" && (v = value())) {
@@ -114,6 +142,12 @@ int main(int argc, char** argv)
             return 2;
         } else {
             commands.push_back(arg);
+        }
+    }
+    if (!havePassword) {
+        if (const char* fromEnvironment = std::getenv("ZODAVIZI_PASSWORD")) {
+            options.password = fromEnvironment;
+            havePassword = true;
         }
     }
     if (!haveUser || !havePassword) {

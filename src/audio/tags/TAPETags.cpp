@@ -55,6 +55,16 @@ bool ReadAt(TVRNFileStream& stream, std::int64_t pos, void* out, std::size_t cou
     return true;
 }
 
+// An APEv2 header in the 32 bytes before the items at itemsStart, with the
+// footer's tag size.
+bool HeaderConfirms(TVRNFileStream& stream, std::int64_t itemsStart, std::uint32_t tagSize)
+{
+    std::array<std::uint8_t, 32> header{};
+    return itemsStart >= 32 && ReadAt(stream, itemsStart - 32, header.data(), header.size())
+        && StartsWith(header, "APETAGEX") && (LoadLE32(header, 20) & kAPEIsHeader) != 0
+        && LoadLE32(header, 12) == tagSize;
+}
+
 void WriteAt(TVRNFileStream& stream, std::int64_t pos, const void* data, std::size_t count)
 {
     stream.Seek(pos, TVRNFileStream::Origin::Begin);
@@ -203,6 +213,10 @@ void TAPETags::ReadTag()
     }
     APEItemsRead items = ParseAPEItems(area, footer.ItemCount);
     fields_ = std::move(items.Fields);
+    // No item over a non-empty area says nothing about where the tag starts
+    // (silent audio reads as padding); only a header in front confirms it.
+    if (footer.ItemCount == 0 && !area.empty() && !HeaderConfirms(*stream_, TagStart(), footer.TagSize))
+        items.Complete = false;
     if (!items.Complete) {
         error_ = true;
         readOnly_ = true; // a damaged tag is kept as it is

@@ -189,4 +189,27 @@ std::string TlsStream::Version() const
     return SSL_get_version(ssl_.get());
 }
 
+std::string TlsStream::Cipher() const
+{
+    return SSL_get_cipher_name(ssl_.get());
+}
+
+std::string TlsStream::PeerFingerprint() const
+{
+    X509* certificate = SSL_get0_peer_certificate(ssl_.get());
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (certificate == nullptr || X509_digest(certificate, EVP_sha256(), digest, &length) != 1)
+        return {};
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        if (i > 0)
+            text += ':';
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 0x0F];
+    }
+    return text;
+}
+
 } // namespace zd

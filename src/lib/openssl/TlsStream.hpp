@@ -39,6 +39,11 @@ public:
 
     // The negotiated protocol ("TLSv1.2"). noexcept.
     std::string Version() const;
+    // The negotiated suite in OpenSSL's naming ("ECDHE-RSA-AES128-GCM-SHA256").
+    std::string Cipher() const;
+    // The SHA-256 fingerprint of the peer's certificate as colon-separated
+    // hex pairs, "" when the peer sent none. Never throws apart from allocation.
+    std::string PeerFingerprint() const;
 
 private:
     void SendPending();
