@@ -4,7 +4,7 @@
 // upload benchmarks.
 
 #include "protocol/CommandHost.hpp"
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 
 #include "../tests/support/Loopback.hpp"
 #include "../tests/support/TempFolder.hpp"

@@ -1,7 +1,7 @@
 #include "protocol/CommandSession.hpp"
 
 #include "common/Texts.hpp"
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 #include "protocol/Dispatch.hpp"
 #include "protocol/PlaylistTransfer.hpp"
 #include "protocol/PreviewRequest.hpp"

@@ -1,6 +1,6 @@
 #include "protocol/Dispatch.hpp"
 
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 #include "protocol/FileQueries.hpp"
 #include "protocol/PlaylistTransfer.hpp"
 #include "protocol/SettingsReply.hpp"

@@ -20,7 +20,9 @@
 #include "common/DosTime.hpp"
 #include "common/Numbers.hpp"
 #include "common/Texts.hpp"
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
+#include "net/Limits.hpp"
+#include "net/ReadTimeoutScope.hpp"
 #include "scheduler/SchedulerSettings.hpp"
 #include "server/LocaleFormats.hpp"
 #include "server/MainForm.hpp"
@@ -33,18 +35,6 @@ constexpr std::size_t kHistoryBytes = kHistorySlots * 4;
 constexpr std::uint32_t kNearestLimit = 2048; // less than an hour of the same day
 constexpr std::int64_t kWeekOfDays = 0x70000; // 7 in the day field of the date half
 constexpr std::size_t kFileCheckReplyPiece = 64 * 1024;
-
-// Sets the connection's read time-out back to the hour on every way out.
-class TimeoutReset {
-public:
-    explicit TimeoutReset(Connection& connection) : connection_(connection) {}
-    ~TimeoutReset() { connection_.SetReadTimeout(Connection::kDefaultReadTimeout); }
-    TimeoutReset(const TimeoutReset&) = delete;
-    TimeoutReset& operator=(const TimeoutReset&) = delete;
-
-private:
-    Connection& connection_;
-};
 
 std::array<std::uint32_t, kHistorySlots> Slots(std::string_view history) noexcept
 {
@@ -168,8 +158,7 @@ void HandleFileCheck(Session& session, std::string_view argument)
     if (length <= 0)
         return;
     Connection& connection = session.connection;
-    TimeoutReset reset(connection);
-    connection.SetReadTimeout(std::chrono::milliseconds(kFileCheckTimeoutMs));
+    const ReadTimeoutScope timeout(connection, limits::kFileCheckTimeout);
     const std::optional<std::string> list = connection.ReadLine(static_cast<std::size_t>(length) + 2);
     // The reply goes out in pieces as the items are answered, so a long list
     // costs its own bytes and one piece.

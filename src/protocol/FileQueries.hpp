@@ -20,9 +20,6 @@ void HandleFileHint(Session& session, std::string_view argument);
 void HandleScheduled(Session& session, std::string_view argument);
 void HandleWriteTag(Session& session, std::string_view argument);
 
-// Read time-out while the "FileCheck=" list is awaited.
-inline constexpr int kFileCheckTimeoutMs = 30000;
-
 // The reply block of a "FileCheck=" list line at the packed DOS date-time
 // now: for each item but the last, "0,0,0,0" for a missing file (or a name
 // that is not a client's file name, see IsClientFileName), the marker

@@ -2,11 +2,12 @@
 
 #include "common/Texts.hpp"
 #include "common/Translate.hpp"
-#include "protocol/Connection.hpp"
-#include "protocol/ServerTls.hpp"
+#include "net/Connection.hpp"
+#include "net/Limits.hpp"
 #include "protocol/Session.hpp"
 #include "scheduler/SharedFiles.hpp"
 #include "server/MainForm.hpp"
+#include "server/ServerTls.hpp"
 
 #include <chrono>
 #include <thread>
@@ -14,7 +15,6 @@
 namespace zd {
 namespace {
 
-constexpr std::chrono::milliseconds kPauseAfterTls{50};
 
 // A client line of the exchange; a read that timed out gives "".
 std::string ReadClientLine(Connection& connection)
@@ -59,7 +59,7 @@ void RunLoginExchange(Session& session)
     context.ClientInfo = ClientText(clientInfo);
 
     SwitchToTls(connection);
-    std::this_thread::sleep_for(kPauseAfterTls);
+    std::this_thread::sleep_for(limits::kPauseAfterTls);
     const std::string name = ReadClientLine(connection);
     const std::string password = ReadClientLine(connection);
     const std::string shownName = ClientText(name);

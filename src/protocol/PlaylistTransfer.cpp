@@ -5,7 +5,9 @@
 #include "common/Error.hpp"
 #include "common/Numbers.hpp"
 #include "common/Translate.hpp"
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
+#include "net/Limits.hpp"
+#include "net/ReadTimeoutScope.hpp"
 #include "protocol/PlaylistMerge.hpp"
 #include "protocol/TargetNames.hpp"
 #include "scheduler/SchedulerSettings.hpp"
@@ -464,10 +466,10 @@ namespace {
 bool ReceiveBody(Connection& connection, std::size_t size, std::string& body,
                  std::chrono::milliseconds timeout)
 {
+    const ReadTimeoutScope bodyTimeout(connection, timeout);
     constexpr std::size_t kChunk = 65536;
     body.clear();
     body.reserve(std::min(size, std::size_t{1} << 20));
-    connection.SetReadTimeout(timeout);
     try {
         while (body.size() < size) {
             const auto have = body.size();
@@ -498,9 +500,7 @@ void WritePlaylist(CommandHost& host, Connection& connection, TUser& user,
         return;
     connection.WriteLine("OK");
     std::string body;
-    const bool received = ReceiveBody(connection, static_cast<std::size_t>(size), body, bodyTimeout);
-    connection.SetReadTimeout(Connection::kDefaultReadTimeout);
-    if (!received)
+    if (!ReceiveBody(connection, static_cast<std::size_t>(size), body, bodyTimeout))
         return;
     const std::string reply = SavePlaylistBody(host, user, playlistFolder, body, retry);
     try {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/Limits.hpp"
 #include "protocol/CommandHost.hpp"
 #include "protocol/Session.hpp"
 
@@ -49,10 +50,6 @@ std::optional<std::string> RestorePlaylistAtSessionEnd(CommandHost& host, TUser&
 std::string SavePlaylistBody(CommandHost& host, TUser& user, const std::string& playlistFolder,
                              std::string_view body, const PlaylistRetry& retry = {});
 
-// The read time-out while a save body is awaited: the longest wait for
-// its next bytes.
-inline constexpr std::chrono::milliseconds kPlaylistBodyTimeout{30000};
-
 // "GetPLG=" + name: sends the playlist's size, and its bytes once the client
 // answers "OK"; "-1" for a missing, locked, empty or refused playlist.
 // Throws what the connection throws outside the guarded exchange.
@@ -68,6 +65,6 @@ void GetPlaylist(CommandHost& host, Connection& connection, TUser& user,
                  const PlaylistRetry& retry = {});
 void WritePlaylist(CommandHost& host, Connection& connection, TUser& user,
                    const std::string& playlistFolder, const PlaylistRetry& retry = {},
-                   std::chrono::milliseconds bodyTimeout = kPlaylistBodyTimeout);
+                   std::chrono::milliseconds bodyTimeout = limits::kPlaylistBodyTimeout);
 
 } // namespace zd

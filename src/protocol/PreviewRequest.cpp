@@ -1,6 +1,6 @@
 #include "protocol/PreviewRequest.hpp"
 
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 
 namespace zd {
 

@@ -4,7 +4,7 @@
 #include "audio/RetryOpen.hpp"
 #include "common/MarkedText.hpp"
 #include "common/Numbers.hpp"
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 #include "scheduler/SchedulerSettings.hpp"
 #include "scheduler/SharedFiles.hpp"
 #include "server/LocaleFormats.hpp"

@@ -8,7 +8,9 @@
 #include "common/Numbers.hpp"
 #include "common/Texts.hpp"
 #include "common/Translate.hpp"
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
+#include "net/Limits.hpp"
+#include "net/ReadTimeoutScope.hpp"
 #include "protocol/TargetNames.hpp"
 #include "scheduler/SchedulerSettings.hpp"
 #include "server/TContextData.hpp"
@@ -27,22 +29,6 @@ std::string ErrorText(const std::exception& error)
 {
     return ClassNameOf(error) + ": " + error.what();
 }
-
-// Restores the read time-out of the connection on every path.
-class TimeoutScope {
-public:
-    TimeoutScope(Connection& connection, std::chrono::milliseconds timeout) noexcept
-        : connection_(connection)
-    {
-        connection_.SetReadTimeout(timeout);
-    }
-    ~TimeoutScope() { connection_.SetReadTimeout(Connection::kDefaultReadTimeout); }
-    TimeoutScope(const TimeoutScope&) = delete;
-    TimeoutScope& operator=(const TimeoutScope&) = delete;
-
-private:
-    Connection& connection_;
-};
 
 void WriteLineIgnoringErrors(Connection& connection, std::string_view line) noexcept
 {
@@ -78,7 +64,7 @@ void Drain(Connection& connection, std::int64_t left, std::span<std::byte> buffe
 Transfer StreamToFile(Connection& connection, TVRNFileStream& file, std::int64_t count)
 {
     Transfer transfer;
-    std::vector<std::byte> buffer(kUploadChunk);
+    std::vector<std::byte> buffer(limits::kUploadChunk);
     std::int64_t received = 0;
     while (received < count) {
         const auto want = static_cast<std::size_t>(
@@ -166,7 +152,7 @@ std::string UploadTargetPath(std::string_view folder, std::string_view name)
 void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,
                    std::string_view folder, std::string_view name)
 {
-    TimeoutScope timeout(connection, kUploadTimeout);
+    ReadTimeoutScope timeout(connection, limits::kUploadTimeout);
     const std::string target = UploadTargetPath(folder, name);
     const std::string backup = BackupPathOf(target);
 

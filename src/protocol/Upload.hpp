@@ -13,11 +13,6 @@ namespace zd {
 class Connection;
 class TUser;
 
-// The read time-out while an upload's bytes are awaited.
-inline constexpr std::chrono::milliseconds kUploadTimeout{60000};
-// Bytes received and written per step: uploads stream to the file, they are
-// never held in memory whole.
-inline constexpr std::size_t kUploadChunk = 65536;
 // Attempts (500 ms apart) to create the target file.
 inline constexpr int kUploadCreateAttempts = 8;
 

@@ -6,23 +6,18 @@
 #include "platform/InstanceLock.hpp"
 #include "platform/LocalAddresses.hpp"
 #include "platform/RestoreSignal.hpp"
-#include "server/SettingsFile.hpp"
 #include "audio/NativePath.hpp"
-#include "protocol/ServerTls.hpp"
 #include "scheduler/SchedulerSettings.hpp"
+#include "server/ServerTls.hpp"
+#include "server/SettingsFile.hpp"
 
 #include <cstdio>
 #include <ctime>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 
 namespace zd {
 
 namespace {
 
-constexpr std::chrono::milliseconds kReadTimeout{3600000};
-constexpr int kKeepAliveSeconds = 10; // idle time and probe interval: 10000 ms
 constexpr std::uint32_t kSecondCopyWaitMs = 4050;
 constexpr std::uint32_t kSecondCopySleepMs = 15;
 
@@ -32,15 +27,6 @@ std::tm LocalNow()
     std::tm local{};
     ::localtime_r(&now, &local);
     return local;
-}
-
-void SetKeepAlive(int fd)
-{
-    const int on = 1;
-    const int seconds = kKeepAliveSeconds;
-    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &seconds, sizeof seconds);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &seconds, sizeof seconds);
 }
 
 // Until a command handler is installed a connection only reads lines and
@@ -186,7 +172,9 @@ void MainForm::ActivateListener()
         PrepareServerTls(*this);
         listener_.Listen(
             address, port,
-            [this](const std::shared_ptr<ServedConnection>& served) { ServeConnection(served); },
+            [this](const std::shared_ptr<Connection>& connection) {
+                ServeConnection(std::make_shared<ServedConnection>(connection));
+            },
             [this](const std::exception& error) { TCPServerListenException(error); });
     } catch (const std::exception& error) {
         optionsPage_.UntickEnabled();
@@ -339,8 +327,6 @@ void MainForm::SetCommandHandler(CommandHandler handler)
 
 void MainForm::TCPServerConnect(const std::shared_ptr<ServedConnection>& served)
 {
-    served->connection.SetReadTimeout(kReadTimeout);
-    SetKeepAlive(served->connection.Fd());
     served->Attach(std::make_shared<TContextData>(served));
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "net/Listener.hpp"
 #include "server/ActivityLog.hpp"
 #include "server/ConnectedList.hpp"
 #include "server/Folders.hpp"
-#include "server/Listener.hpp"
+#include "server/ServedConnection.hpp"
 #include "server/LocaleFormats.hpp"
 #include "server/MainThread.hpp"
 #include "server/MasterPassword.hpp"

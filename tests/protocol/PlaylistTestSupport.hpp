@@ -1,7 +1,7 @@
 #pragma once
 
 #include "protocol/CommandHost.hpp"
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 #include "server/TUser.hpp"
 
 #include "../support/TempFolder.hpp"

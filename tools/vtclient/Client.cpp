@@ -4,7 +4,7 @@
 
 #include "common/Error.hpp"
 #include "lib/openssl/TlsContext.hpp"
-#include "lib/openssl/TlsStream.hpp"
+#include "net/TlsStream.hpp"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "protocol/ByteStream.hpp"
+#include "net/ByteStream.hpp"
+#include "net/Limits.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -20,8 +21,8 @@ namespace zd {
 // called from other threads.
 class Connection {
 public:
-    static constexpr std::size_t kMaxLineLength = 16384;
-    static constexpr std::chrono::milliseconds kDefaultReadTimeout{3600000};
+    static constexpr std::size_t kMaxLineLength = limits::kMaxLineLength;
+    static constexpr std::chrono::milliseconds kDefaultReadTimeout = limits::kReadTimeout;
 
     // Takes ownership of a connected socket. Reads the peer address.
     explicit Connection(int fd);

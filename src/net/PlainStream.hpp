@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/ByteStream.hpp"
+#include "net/ByteStream.hpp"
 
 namespace zd {
 

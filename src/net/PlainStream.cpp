@@ -1,4 +1,4 @@
-#include "protocol/PlainStream.hpp"
+#include "net/PlainStream.hpp"
 
 #include "common/Error.hpp"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "lib/openssl/OpenSslOwners.hpp"
-#include "protocol/ByteStream.hpp"
+#include "net/ByteStream.hpp"
 
 #include <chrono>
 #include <span>

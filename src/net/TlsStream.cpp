@@ -1,4 +1,6 @@
-#include "lib/openssl/TlsStream.hpp"
+#include "net/TlsStream.hpp"
+
+#include "net/Limits.hpp"
 
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
@@ -12,8 +14,6 @@
 
 namespace zd {
 namespace {
-
-constexpr std::size_t kSocketChunk = 16384;
 
 int RemainingMs(std::chrono::steady_clock::time_point deadline)
 {
@@ -121,7 +121,7 @@ bool TlsStream::FeedFromSocket(std::chrono::steady_clock::time_point deadline)
             throw ReadTimeoutError();
         break;
     }
-    char chunk[kSocketChunk];
+    char chunk[limits::kReadChunk];
     ssize_t n;
     do {
         n = ::recv(fd_, chunk, sizeof chunk, 0);

@@ -1,4 +1,4 @@
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 
 #include "common/Error.hpp"
 

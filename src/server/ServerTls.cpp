@@ -1,11 +1,11 @@
-#include "protocol/ServerTls.hpp"
+#include "server/ServerTls.hpp"
 
 #include "audio/NativePath.hpp"
 #include "common/Translate.hpp"
 #include "lib/openssl/SelfSignedCertificate.hpp"
 #include "lib/openssl/TlsContext.hpp"
-#include "lib/openssl/TlsStream.hpp"
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
+#include "net/TlsStream.hpp"
 #include "server/MainForm.hpp"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 
 #include "common/Error.hpp"
-#include "protocol/PlainStream.hpp"
+#include "net/PlainStream.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -14,8 +14,6 @@
 namespace zd {
 
 namespace {
-
-constexpr std::size_t kReadChunk = 16384;
 
 std::string PeerOf(int fd)
 {
@@ -58,7 +56,7 @@ std::size_t Connection::Fill()
         bufferStart_ = 0;
     }
     const std::size_t before = buffer_.size();
-    buffer_.resize(before + kReadChunk);
+    buffer_.resize(before + limits::kReadChunk);
     std::size_t got = 0;
     try {
         got = stream_->ReadSome(std::span(buffer_).subspan(before), readTimeout_);

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "protocol/Connection.hpp"
+#include "net/Connection.hpp"
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <list>
 #include <memory>
@@ -13,34 +14,14 @@
 
 namespace zd {
 
-class TContextData;
-
-// One accepted connection as the listener keeps it: the connection, its
-// session record (the "attachment") and its thread.
-class ServedConnection {
-public:
-    explicit ServedConnection(int fd) : connection(fd) {}
-
-    Connection connection;
-
-    // The attached session record, or null once detached. Thread-safe.
-    std::shared_ptr<TContextData> Data() const;
-    void Attach(std::shared_ptr<TContextData> data);
-    // Detaches the record and returns it (null when already detached), so
-    // that exactly one caller runs the session end. Thread-safe.
-    std::shared_ptr<TContextData> Detach();
-
-private:
-    mutable std::mutex mutex_;
-    std::shared_ptr<TContextData> data_;
-};
-
-// The TCP listener: an accepting thread and one thread per connection.
+// The TCP listener: an accepting thread and one thread per connection. Each
+// accepted connection gets keep-alive and the read time-out of net/Limits
+// before its serve handler runs.
 class Listener {
 public:
     // Runs on the connection's own thread for its whole life; when it
     // returns the connection is closed and forgotten.
-    using ServeHandler = std::function<void(const std::shared_ptr<ServedConnection>&)>;
+    using ServeHandler = std::function<void(const std::shared_ptr<Connection>&)>;
     // Called on the accepting thread when accepting fails.
     using ErrorHandler = std::function<void(const std::exception&)>;
 
@@ -74,7 +55,7 @@ public:
 
 private:
     struct Served {
-        std::shared_ptr<ServedConnection> served;
+        std::shared_ptr<Connection> connection;
         std::thread thread;
         std::atomic<bool> finished{false};
     };

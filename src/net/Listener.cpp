@@ -1,13 +1,14 @@
-#include "server/Listener.hpp"
+#include "net/Listener.hpp"
 
 #include "common/Error.hpp"
-#include "server/TContextData.hpp"
+#include "net/Limits.hpp"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,23 +16,23 @@
 
 namespace zd {
 
-std::shared_ptr<TContextData> ServedConnection::Data() const
+namespace {
+
+// What every accepted connection gets before it is served: keep-alive, so a
+// peer that vanished without a word is noticed, and the read time-out.
+void PrepareAccepted(Connection& connection) noexcept
 {
-    std::lock_guard lock(mutex_);
-    return data_;
+    const int fd = connection.Fd();
+    const int on = 1;
+    const int idle = static_cast<int>(limits::kKeepAliveIdle.count());
+    const int interval = static_cast<int>(limits::kKeepAliveInterval.count());
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    connection.SetReadTimeout(limits::kReadTimeout);
 }
 
-void ServedConnection::Attach(std::shared_ptr<TContextData> data)
-{
-    std::lock_guard lock(mutex_);
-    data_ = std::move(data);
-}
-
-std::shared_ptr<TContextData> ServedConnection::Detach()
-{
-    std::lock_guard lock(mutex_);
-    return std::exchange(data_, nullptr);
-}
+} // namespace
 
 Listener::~Listener()
 {
@@ -105,8 +106,8 @@ void Listener::AcceptLoop()
                 continue;
             if (onError_)
                 onError_(SocketError(std::strerror(error)));
-            if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM)
-                ::poll(nullptr, 0, 100); // let descriptors free up before trying again
+            if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) // let some free up
+                ::poll(nullptr, 0, static_cast<int>(limits::kAcceptRetryPause.count()));
             continue;
         }
         JoinFinished(false);
@@ -115,14 +116,15 @@ void Listener::AcceptLoop()
         try {
             auto& entry = connections_.emplace_back();
             added = true;
-            entry.served = std::make_shared<ServedConnection>(fd); // owns fd from here
+            entry.connection = std::make_shared<Connection>(fd); // owns fd from here
+            PrepareAccepted(*entry.connection);
             entry.thread = std::thread([this, &entry] {
                 try {
-                    serve_(entry.served);
+                    serve_(entry.connection);
                 } catch (...) {
                     // The serve handler reports its own errors.
                 }
-                entry.served->connection.Close();
+                entry.connection->Close();
                 entry.finished = true;
                 if (onEnded_)
                     onEnded_();
@@ -130,7 +132,7 @@ void Listener::AcceptLoop()
         } catch (const std::exception& error) {
             // No thread (or memory) for this connection: refuse it and go on
             // accepting instead of ending the process.
-            const bool owned = added && connections_.back().served != nullptr;
+            const bool owned = added && connections_.back().connection != nullptr;
             if (added)
                 connections_.pop_back(); // closes the socket when it owned it
             if (!owned)
@@ -171,7 +173,7 @@ void Listener::CloseAll() noexcept
 {
     std::lock_guard lock(mutex_);
     for (Served& entry : connections_)
-        entry.served->connection.Close();
+        entry.connection->Close();
 }
 
 bool Listener::JoinFinished(bool wait) noexcept

@@ -1,6 +1,6 @@
 #include "lib/openssl/SelfSignedCertificate.hpp"
 #include "lib/openssl/TlsContext.hpp"
-#include "lib/openssl/TlsStream.hpp"
+#include "net/TlsStream.hpp"
 
 #include <gtest/gtest.h>
 
