@@ -3,7 +3,19 @@
 #include "audio/FileOps.hpp"
 #include "audio/TVRNFileStream.hpp"
 #include "audio/info/TMPEGInfo.hpp"
+#include "audio/info/ReaderSupport.hpp"
+#include "audio/info/TAIFFInfo.hpp"
+#include "audio/info/TAPEInfo.hpp"
+#include "audio/info/TASFInfo.hpp"
+#include "audio/info/TAVIInfo.hpp"
+#include "audio/info/TCDAInfo.hpp"
+#include "audio/info/TFLAC.hpp"
+#include "audio/info/TMP4Info.hpp"
+#include "audio/info/TMPEGVideo.hpp"
+#include "audio/info/TOTSInfo.hpp"
+#include "audio/info/TOggInfo.hpp"
 #include "audio/info/TWAVInfo.hpp"
+#include "audio/playlists/PlaylistLength.hpp"
 
 #include <limits>
 
@@ -11,23 +23,22 @@ namespace zd {
 
 namespace {
 
-// The reader of each extension; the first matching row is used. A row
-// without a reader answers -1 until its reader is added here.
+// The reader of each extension; the first matching row is used.
 const DurationRow kReaders[] = {
     {{".mp3", ".mp2", ".mus", ".snd"}, false, &MPEGDurationOf},
     {{".wav"}, false, &WAVDurationOf},
-    {{".ogg", ".opus"}, false, nullptr},
-    {{".flac"}, false, nullptr},
-    {{".ape", ".mac"}, false, nullptr},
-    {{".m4a", ".mp4", ".mp4a", ".mov"}, false, nullptr},
-    {{".ots"}, false, nullptr},
-    {{".aif"}, true, nullptr},
-    {{".asf", ".wma", ".wmv"}, false, nullptr},
-    {{".mpg", ".mpeg"}, false, nullptr},
-    {{".avi"}, false, nullptr},
-    {{".cda"}, false, nullptr},
-    {{".m3u"}, false, nullptr},
-    {{".pls"}, false, nullptr},
+    {{".ogg", ".opus"}, false, &DurationOf<TOggInfo>},
+    {{".flac"}, false, &DurationOf<TFLAC>},
+    {{".ape", ".mac"}, false, &DurationOf<TAPEInfo>},
+    {{".m4a", ".mp4", ".mp4a", ".mov"}, false, &DurationOf<TMP4Info>},
+    {{".ots"}, false, &DurationOf<TOTSInfo>},
+    {{".aif"}, true, &DurationOf<TAIFFInfo>},
+    {{".asf", ".wma", ".wmv"}, false, &DurationOf<TASFInfo>},
+    {{".mpg", ".mpeg"}, false, &DurationOf<TMPEGVideo>},
+    {{".avi"}, false, &DurationOf<TAVIInfo>},
+    {{".cda"}, false, &DurationOf<TCDAInfo>},
+    {{".m3u"}, false, &M3UDurationOf},
+    {{".pls"}, false, &PLSDurationOf},
 };
 
 } // namespace

@@ -3,28 +3,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "MPEGTestData.hpp"
+#include "ToolRun.hpp"
 #include "audio/FileDuration.hpp"
 
 namespace zd {
 namespace {
 
 using namespace testdata;
-
-// ffprobe's container duration in ms, -1 when it gives none.
-double ProbeMs(const std::string& path)
-{
-    const std::string command = "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return -1;
-    char line[64] = {};
-    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
-    pclose(pipe);
-    return read ? std::atof(line) * 1000.0 : -1;
-}
-
-bool RunQuietly(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 // Files made by sox and lame: the durations agree with ffprobe's.
 TEST(MPEGToolFiles, DurationsMatchFfprobe)

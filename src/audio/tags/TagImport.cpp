@@ -4,6 +4,7 @@
 #include "audio/FileDuration.hpp"
 #include "audio/FileOps.hpp"
 #include "audio/MarkedText.hpp"
+#include "audio/tags/FormatImport.hpp"
 #include "audio/tags/TAPETags.hpp"
 #include "audio/tags/TagText.hpp"
 #include "common/CodePage.hpp"
@@ -24,11 +25,11 @@ struct ImportRow {
     TagImporter Import = nullptr;
 };
 constexpr ImportRow kImportRows[] = {
-    {{".mp3", ".mp2"}, nullptr},
-    {{".mp4", ".m4a", ".mp4a", ".m4p"}, nullptr},
-    {{".wav"}, nullptr},
-    {{".ogg", ".opus", ".flac"}, nullptr},
-    {{".wma"}, nullptr},
+    {{".mp3", ".mp2"}, &ImportMP3Tags},
+    {{".mp4", ".m4a", ".mp4a", ".m4p"}, &ImportMP4Tags},
+    {{".wav"}, &ImportWAVTags},
+    {{".ogg", ".opus", ".flac"}, &ImportVorbisTags},
+    {{".wma"}, &ImportWMATags},
 };
 
 } // namespace
