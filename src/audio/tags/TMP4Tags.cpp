@@ -83,8 +83,7 @@ void TMP4Tags::ReadItem(std::span<const std::uint8_t> item)
         value = NumberAt(data, 0);
     } else if (name == "----") {
         // Free-form items: only the track's replay gain is kept.
-        const std::u16string all = AnsiToWide(AsText(item.subspan(4)));
-        if (WideLower(all).find(u"replaygain_track_gain") == std::u16string::npos)
+        if (AsciiLower(AsText(item.subspan(4))).find("replaygain_track_gain") == std::string::npos)
             return;
         name = "rgtg";
         const std::string_view text = AsText(item);
