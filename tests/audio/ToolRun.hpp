@@ -26,13 +26,17 @@ inline double ProbeMs(const std::string& path)
     return read ? std::atof(line) * 1000.0 : -1;
 }
 
-// True when python3 can import mutagen.
-inline bool HaveMutagen() { return RunQuietly("python3 -c 'import mutagen'"); }
+// Debian's python3, which python3-mutagen installs into (a python3 found
+// first on the path may be another one).
+inline constexpr const char* kSystemPython = "/usr/bin/python3";
+
+// True when the system's python3 can import mutagen.
+inline bool HaveMutagen() { return RunQuietly(std::string(kSystemPython) + " -c 'import mutagen'"); }
 
 // Runs a python3 script with mutagen; true when it succeeds.
 inline bool RunMutagen(const std::string& script)
 {
-    std::FILE* pipe = popen("python3 - >/dev/null 2>&1", "w");
+    std::FILE* pipe = popen((std::string(kSystemPython) + " - >/dev/null").c_str(), "w");
     if (pipe == nullptr)
         return false;
     std::fputs(script.c_str(), pipe);
