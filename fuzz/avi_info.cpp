@@ -1,0 +1,4 @@
+#include "FuzzReader.hpp"
+#include "audio/info/TAVIInfo.hpp"
+
+ZD_FUZZ_READER(zd::TAVIInfo)

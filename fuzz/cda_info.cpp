@@ -1,0 +1,4 @@
+#include "FuzzReader.hpp"
+#include "audio/info/TCDAInfo.hpp"
+
+ZD_FUZZ_READER(zd::TCDAInfo)

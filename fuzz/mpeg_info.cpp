@@ -1,0 +1,4 @@
+#include "FuzzReader.hpp"
+#include "audio/info/TMPEGInfo.hpp"
+
+ZD_FUZZ_READER(zd::TMPEGInfo)

@@ -1,0 +1,4 @@
+#include "FuzzReader.hpp"
+#include "audio/info/TMPEGVideo.hpp"
+
+ZD_FUZZ_READER(zd::TMPEGVideo)

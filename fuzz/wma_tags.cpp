@@ -1,0 +1,4 @@
+#include "FuzzReader.hpp"
+#include "audio/tags/TWMAfile.hpp"
+
+ZD_FUZZ_READER(zd::TWMAfile)
