@@ -39,7 +39,7 @@ public:
 
     std::size_t ReadAt(std::int64_t pos, std::span<std::uint8_t> out) override
     {
-        if (pos < 0 || pos >= Size())
+        if (pos < 0 || pos >= Size() || out.empty())
             return 0;
         const auto count = std::min<std::size_t>(out.size(), bytes_.size() - static_cast<std::size_t>(pos));
         std::memcpy(out.data(), bytes_.data() + pos, count);

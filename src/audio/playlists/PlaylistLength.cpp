@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -88,17 +89,29 @@ std::int64_t M3UOfLines(const std::string& markedName, const std::vector<std::st
     return total;
 }
 
-// The value of the first "name=value" line whose name matches (letter case
-// ignored), and that line's index.
-std::optional<std::pair<std::string, std::size_t>> ValueOf(const std::vector<std::string>& lines, std::string_view name)
-{
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto equals = lines[i].find('=');
-        if (equals != std::string::npos && AsciiLower(TrimText(std::string_view(lines[i]).substr(0, equals))) == AsciiLower(name))
-            return std::make_pair(lines[i].substr(equals + 1), i);
+// The "name=value" lines of a list by lower-cased name: the first line's
+// value and index.
+class NamedValues {
+public:
+    explicit NamedValues(const std::vector<std::string>& lines)
+    {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const auto equals = lines[i].find('=');
+            if (equals != std::string::npos)
+                values_.try_emplace(AsciiLower(TrimText(std::string_view(lines[i]).substr(0, equals))),
+                    lines[i].substr(equals + 1), i);
+        }
     }
-    return std::nullopt;
-}
+
+    const std::pair<std::string, std::size_t>* Find(std::string_view name) const
+    {
+        const auto found = values_.find(AsciiLower(name));
+        return found == values_.end() ? nullptr : &found->second;
+    }
+
+private:
+    std::unordered_map<std::string, std::pair<std::string, std::size_t>> values_;
+};
 
 } // namespace
 
@@ -112,11 +125,12 @@ std::int64_t ReadPLS(const std::string& markedName, int depth)
     const std::vector<std::string> lines = ListLines(markedName);
     if (lines.empty())
         return 0;
-    const auto first = ValueOf(lines, "File1");
+    const NamedValues named(lines);
+    const auto* first = named.Find("File1");
     if (!first)
         return M3UOfLines(markedName, lines, depth);
     if (first->first.find("://") != std::string::npos) {
-        const auto length = ValueOf(lines, "Length1");
+        const auto* length = named.Find("Length1");
         const auto seconds = length ? ParseInvariantFloat(TrimText(length->first)) : std::nullopt;
         if (!seconds || !(*seconds > 0) || *seconds > 1e12)
             return 0;
@@ -131,7 +145,7 @@ std::int64_t ReadPLS(const std::string& markedName, int depth)
         if (value.find("://") != std::string::npos)
             continue;
         const std::string number(TrimText(std::string_view(line).substr(4, equals - 4)));
-        const auto length = ValueOf(lines, "Length" + number);
+        const auto* length = named.Find("Length" + number);
         if (length && length->second != 0)
             total += std::int64_t{TextToIntDef0(length->first)} * 1000;
         else

@@ -62,7 +62,7 @@ void TOggTags::Read(ByteSource& source)
     std::vector<std::uint8_t> packet;
     std::int64_t next = page.Body + page.BodySize();
     bool ended = false;
-    while (!ended && packet.size() < MaxPacket && ReadPage(source, next, page)) {
+    for (int pages = 0; !ended && pages < MaxPages && packet.size() < MaxPacket && ReadPage(source, next, page); ++pages) {
         std::int64_t length = 0;
         for (const auto s : page.Segments) {
             length += s;

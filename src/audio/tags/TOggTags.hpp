@@ -25,6 +25,8 @@ public:
 
     // Largest comment packet read; comments beyond it are left out.
     static constexpr std::size_t MaxPacket = 16 * 1024 * 1024;
+    // Most pages the comment packet is followed over.
+    static constexpr int MaxPages = 1024;
 
 private:
     void Read(ByteSource& source);
