@@ -1,15 +1,15 @@
 #pragma once
 
-#include "net/Listener.hpp"
 #include "server/ActivityLog.hpp"
-#include "server/ConnectedList.hpp"
+#include "server/Connections.hpp"
 #include "server/Folders.hpp"
-#include "server/ServedConnection.hpp"
+#include "server/Lifecycle.hpp"
 #include "server/LocaleFormats.hpp"
 #include "server/MainThread.hpp"
 #include "server/MasterPassword.hpp"
 #include "server/MessageDialog.hpp"
 #include "server/OptionsPage.hpp"
+#include "server/SingleInstance.hpp"
 #include "server/TContextData.hpp"
 #include "server/UserList.hpp"
 #include "server/UsersPage.hpp"
@@ -26,9 +26,6 @@
 
 namespace zd {
 
-class InstanceLock;
-class RestoreSignal;
-
 // How the program was started.
 struct StartOptions {
     std::string ProgramFolder;       // see Folders
@@ -37,9 +34,11 @@ struct StartOptions {
     bool Headless = true;
 };
 
-// The main window object: owns the settings (through the Options page), the
-// users, the connected-users list, the activity log, the listener and the
-// timer, and runs start-up, the periodic check and shutdown.
+// The main window object, a facade under the system's event names: it owns
+// the settings (through the Options page), the users, the activity log and
+// the timer, and the subsystems it delegates to: the connection side
+// (Connections), the single-instance check (SingleInstance) and the order of
+// start-up, periodic check and shutdown (Lifecycle).
 //
 // Unless stated otherwise its operations run on the main thread; connection
 // threads use LogEvent, RunOnMainThread, DropSession, the page readers and
@@ -48,7 +47,7 @@ class MainForm {
 public:
     // The per-connection command handler; the listener calls it again and
     // again on the connection's thread until the connection is closed.
-    using CommandHandler = std::function<void(MainForm&, Connection&, TContextData&)>;
+    using CommandHandler = Connections::CommandHandler;
 
     static constexpr std::chrono::milliseconds kTimerInterval{2000};
     static constexpr std::chrono::milliseconds kFirstTickWithoutUsers{500};
@@ -62,24 +61,24 @@ public:
 
     // The start-up sequence; false when the process must end (another copy
     // of this installation runs). noexcept apart from allocation.
-    bool StartServer();
+    bool StartServer() { return lifecycle_.StartServer(); }
     // Listens on Port (or --listen) on all local addresses; on failure
     // unticks "Enable Server", logs and shows the message. noexcept apart
     // from allocation.
-    void ActivateListener();
+    void ActivateListener() { connections_.ActivateListener(); }
     // Stops listening, forgets the listener's bindings and ends every
     // connection, serving main-thread jobs until their threads finished.
     // Main thread. noexcept.
-    void StopListening() noexcept;
-    bool Listening() const noexcept { return listener_.Listening(); }
+    void StopListening() noexcept { connections_.StopListening(); }
+    bool Listening() const noexcept { return connections_.Listening(); }
     // The port the listener is bound to (0 when closed).
-    std::uint16_t BoundPort() const noexcept { return listener_.BoundPort(); }
+    std::uint16_t BoundPort() const noexcept { return connections_.BoundPort(); }
     // The periodic check (timer tick); it also joins the threads of
     // connections that ended.
-    void CheckTime();
+    void CheckTime() { lifecycle_.CheckTime(); }
     // Shutdown: timer off, connections dropped, listener closed, settings
     // saved, accounts freed. Safe to call twice.
-    void FormClose();
+    void FormClose() { lifecycle_.FormClose(); }
 
     // Any thread.
     const Folders& GetFolders() const noexcept { return folders_; }
@@ -115,31 +114,46 @@ public:
     void CommitShownUser() noexcept { usersPage_.CommitShownUser(); }
 
     // Connected-users list (main thread).
-    ConnectedList& Connected() noexcept { return connected_; }
-    void AddSessionEntry(const std::shared_ptr<TContextData>& context, const TUser& user);
-    int FindSessionEntry(const TContextData& context) const noexcept;
-    void RemoveEntry(int index);
-    std::shared_ptr<TContextData> FindSessionByLogin(std::string_view login) const noexcept;
-    void DisconnectEntry(int index);
-    void DisconnectAll();
-    void UpdateTrayStatus();
+    ConnectedList& Connected() noexcept { return connections_.List(); }
+    void AddSessionEntry(const std::shared_ptr<TContextData>& context, const TUser& user)
+    {
+        connections_.AddSessionEntry(context, user);
+    }
+    int FindSessionEntry(const TContextData& context) const noexcept
+    {
+        return connections_.FindSessionEntry(context);
+    }
+    void RemoveEntry(int index) { connections_.RemoveEntry(index); }
+    std::shared_ptr<TContextData> FindSessionByLogin(std::string_view login) const noexcept
+    {
+        return connections_.FindSessionByLogin(login);
+    }
+    void DisconnectEntry(int index) { connections_.DisconnectEntry(index); }
+    void DisconnectAll() { connections_.DisconnectAll(); }
+    void UpdateTrayStatus() { connections_.UpdateTrayStatus(); }
     WindowState& Window() noexcept { return window_; }
 
     // Connections.
-    void SetCommandHandler(CommandHandler handler);
+    void SetCommandHandler(CommandHandler handler) { connections_.SetCommandHandler(std::move(handler)); }
     // Runs the session end for the context, then closes its connection;
     // errors are ignored. Any thread. noexcept.
-    void DropSession(TContextData& context) noexcept;
+    void DropSession(TContextData& context) noexcept { connections_.DropSession(context); }
     // The session end of a connection (nothing when its record is already
     // detached). Any thread. noexcept.
-    void TCPServerDisconnect(ServedConnection& served) noexcept;
+    void TCPServerDisconnect(ServedConnection& served) noexcept { connections_.TCPServerDisconnect(served); }
     // A connection's error: logged; a preview stream is dropped. noexcept.
-    void TCPServerException(ServedConnection& served, const std::exception& error) noexcept;
+    void TCPServerException(ServedConnection& served, const std::exception& error) noexcept
+    {
+        connections_.TCPServerException(served, error);
+    }
     // An error of the accepting thread: logged (handed to the main thread
     // without waiting). noexcept.
-    void TCPServerListenException(const std::exception& error) noexcept;
+    void TCPServerListenException(const std::exception& error) noexcept
+    {
+        connections_.TCPServerListenException(error);
+    }
     // Open connections, from the listener's list under its lock. Any thread.
-    std::size_t OpenConnectionCount() const { return listener_.ConnectionCount(); }
+    std::size_t OpenConnectionCount() const { return connections_.OpenCount(); }
 
     // Hooks for the pieces that plug into the session end and the lists.
     struct Hooks {
@@ -173,13 +187,12 @@ public:
     Hooks& GetHooks() noexcept { return hooks_; }
 
     // The exit code the program ends with.
-    int ExitCode() const noexcept { return exitCode_; }
+    int ExitCode() const noexcept { return lifecycle_.ExitCode(); }
 
 private:
-    void ServeConnection(const std::shared_ptr<ServedConnection>& served);
-    void TCPServerConnect(const std::shared_ptr<ServedConnection>& served);
-    bool CheckSingleInstance();
-    void ShowMessage(const MessageDialog& dialog);
+    friend class Lifecycle; // sets what start-up captures
+
+    // The local clock of log lines and the periodic check.
     std::tm Now() const;
 
     MainThread& mainThread_;
@@ -189,21 +202,14 @@ private:
     OptionsPage optionsPage_;
     UsersPage usersPage_;
     UserList users_;
-    ConnectedList connected_;
     ActivityLog log_;
     WindowState window_;
     LocaleFormats localeFormats_;
     std::string localAddress_;
     Hooks hooks_;
-    CommandHandler handler_;
-    std::unique_ptr<InstanceLock> instanceLock_;
-    std::unique_ptr<RestoreSignal> restoreSignal_;
-    Listener listener_;
-    int lastHour_ = 0;
-    int lastMinute_ = 0;
-    bool started_ = false;
-    bool closed_ = false;
-    int exitCode_ = 0;
+    SingleInstance instance_;
+    Lifecycle lifecycle_{*this};
+    Connections connections_{*this}; // last: its threads use everything above
 };
 
 } // namespace zd
