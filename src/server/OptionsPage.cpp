@@ -174,8 +174,6 @@ void OptionsPage::cbEnabledClick()
 
 void OptionsPage::VTPortChange()
 {
-    // Port forwarding: with UPnP on and the listener listening, the mapping
-    // of the old port is removed here and the new one added below.
     {
         std::lock_guard lock(mutex_);
         const std::int32_t value = TextToIntDef0(portText_);
