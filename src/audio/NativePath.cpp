@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -254,6 +255,40 @@ bool IsClientFileName(std::string_view markedName)
     const std::string name = MarkedToUtf8(markedName);
     const bool letter = name.size() >= 3 && ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= 'A' && name[0] <= 'Z'));
     return letter && name[1] == ':' && (name[2] == '\\' || name[2] == '/') && DriveFolder(name[0]).has_value();
+}
+
+std::optional<std::string> DriveNameOf(const std::string& nativePath)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path target = fs::weakly_canonical(nativePath, error);
+    if (error)
+        return std::nullopt;
+    std::optional<std::string> best;
+    std::size_t bestDepth = 0;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        const auto folder = DriveFolder(letter);
+        if (!folder)
+            continue;
+        const fs::path root = fs::weakly_canonical(*folder, error);
+        if (error)
+            continue;
+        const auto [rootEnd, targetAt] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+        if (rootEnd != root.end())
+            continue;
+        const std::size_t depth = static_cast<std::size_t>(std::distance(root.begin(), root.end()));
+        if (best && depth <= bestDepth)
+            continue;
+        std::string name(1, static_cast<char>(letter - 32));
+        name += ":";
+        for (auto part = targetAt; part != target.end(); ++part)
+            name += "\\" + part->string();
+        if (targetAt == target.end())
+            name += "\\";
+        best = MarkIfHigh(name);
+        bestDepth = depth;
+    }
+    return best;
 }
 
 } // namespace zd

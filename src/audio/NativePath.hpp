@@ -37,4 +37,10 @@ std::optional<std::string> NativePathOf(std::string_view markedName);
 // file for a client. Never throws apart from allocation.
 bool IsClientFileName(std::string_view markedName);
 
+// The Windows form ("C:\Cadmora\Music\a.mp3") of a native absolute path,
+// through the drive whose folder holds it (the deepest such folder when
+// several do); marked text when the name has bytes above 0x7F. nullopt when
+// no drive of the map reaches the path. Never throws apart from allocation.
+std::optional<std::string> DriveNameOf(const std::string& nativePath);
+
 } // namespace zd

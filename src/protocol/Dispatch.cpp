@@ -2,6 +2,7 @@
 
 #include "net/Connection.hpp"
 #include "protocol/FileQueries.hpp"
+#include "protocol/LibraryCommands.hpp"
 #include "protocol/PlaylistTransfer.hpp"
 #include "protocol/SettingsReply.hpp"
 #include "protocol/Upload.hpp"
@@ -25,8 +26,8 @@ constexpr std::array<DispatchRow, 12> rows{{
     {"WritePL=", CommandMatch::Prefix, 9, 260, &HandleWritePlaylistFile},
     {"FileCheck=", CommandMatch::Prefix, 11, 7, &HandleFileCheck},
     {"FileHint=", CommandMatch::Prefix, 10, 260, &HandleFileHint},
-    {"Categories", CommandMatch::WholeLine, 0, 0, nullptr},
-    {"Search=", CommandMatch::Prefix, 8, 1023, nullptr},
+    {"Categories", CommandMatch::WholeLine, 0, 0, &HandleCategories},
+    {"Search=", CommandMatch::Prefix, 8, 1023, &HandleSearch},
 }};
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) noexcept

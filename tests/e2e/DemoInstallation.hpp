@@ -1,8 +1,9 @@
 #pragma once
 
 // A fresh copy of the demo installation in a temporary folder, with the
-// demo account written by the server's own configuration-file code and the
-// generated demo music in Cadmora/Music/<category>/.
+// demo account written by the server's own configuration-file code, the
+// generated demo music in Cadmora/Music/<category>/ and the library
+// databases that zdlibrary builds from it.
 
 #include "platform/InstanceLock.hpp"
 #include "platform/RestoreSignal.hpp"
@@ -11,6 +12,7 @@
 
 #include "../support/TempFolder.hpp"
 #include "DemoAudio.hpp"
+#include "ServerProcess.hpp"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@ public:
         fs::copy(fs::path(ZD_SOURCE_DIR) / "demo", Prefix(),
                  fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         fs::copy(DemoMusicCache(), MusicFolder(), fs::copy_options::recursive);
+        BuildLibrary();
         TUser demo;
         demo.Login = "demo";
         demo.Password = "demo";
@@ -53,6 +56,17 @@ public:
     std::filesystem::path MusicFolder() const { return CadmoraFolder() / "Music"; }
     std::filesystem::path PlaylistFolder() const { return CadmoraFolder() / "Playlists"; }
     std::filesystem::path ConnectedUsersFile() const { return PlaylistFolder() / "VTUsers.log"; }
+
+    // Runs zdlibrary on the music folder (again after its files changed).
+    void BuildLibrary() const
+    {
+        std::vector<std::string> args{"--data", DataFolder().string()};
+        for (const auto& entry : std::filesystem::directory_iterator(MusicFolder()))
+            args.push_back(entry.path().string());
+        ServerProcess builder(BuiltProgram("zdlibrary"), args);
+        if (builder.WaitExit(std::chrono::seconds(60)) != 0)
+            throw std::runtime_error("zdlibrary failed: " + builder.Stderr());
+    }
 
     // Adds (or replaces) an account in the configuration file; call while no
     // server runs on the copy.

@@ -87,6 +87,19 @@ public:
         }
     }
 
+    // Exactly count bytes; nullopt when they did not all come within the
+    // time-out or the server closed.
+    std::optional<std::string> ReadExact(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (buffer_.size() < count)
+            if (!Fill(deadline))
+                return std::nullopt;
+        std::string bytes = buffer_.substr(0, count);
+        buffer_.erase(0, count);
+        return bytes;
+    }
+
     // True when the server closed the connection (waits up to the time-out).
     bool ServerClosed(std::chrono::milliseconds timeout = std::chrono::seconds(10))
     {

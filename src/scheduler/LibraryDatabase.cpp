@@ -1,0 +1,282 @@
+#include "scheduler/LibraryDatabase.hpp"
+
+#include "audio/TVRNFileStream.hpp"
+#include "audio/info/ByteSource.hpp"
+#include "common/Error.hpp"
+#include "common/SongRestriction.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace zd {
+namespace {
+
+constexpr std::size_t kFixedBytes = 2 + 4 + 1 + 1 + 3 + 4 + kRestrictionBytes + kLastScheduledBytes;
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kWriteChunk = 64 * 1024;
+
+// Walks a record body; every step checks the bounds.
+class Cursor {
+public:
+    explicit Cursor(std::span<const std::uint8_t> bytes) noexcept : bytes_(bytes) {}
+    bool Has(std::size_t count) const noexcept { return bytes_.size() - at_ >= count; }
+    std::uint8_t U8() noexcept { return bytes_[at_++]; }
+    std::uint16_t U16() noexcept { return Step(LoadLE16(bytes_, at_), 2); }
+    std::uint32_t U32() noexcept { return Step(LoadLE32(bytes_, at_), 4); }
+    std::string_view Text(std::size_t count) noexcept
+    {
+        const std::string_view text(reinterpret_cast<const char*>(bytes_.data() + at_), count);
+        at_ += count;
+        return text;
+    }
+    std::span<const std::uint8_t> Bytes(std::size_t count) noexcept
+    {
+        const auto part = bytes_.subspan(at_, count);
+        at_ += count;
+        return part;
+    }
+    // A text behind a one-byte length.
+    bool ShortText(std::string_view& text) noexcept
+    {
+        if (!Has(1))
+            return false;
+        const std::size_t length = U8();
+        if (!Has(length))
+            return false;
+        text = Text(length);
+        return true;
+    }
+
+private:
+    template <typename T>
+    T Step(T value, std::size_t size) noexcept
+    {
+        at_ += size;
+        return value;
+    }
+    std::span<const std::uint8_t> bytes_;
+    std::size_t at_ = 0;
+};
+
+void PutLE(std::string& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+bool PutShortText(std::string& out, std::string_view text)
+{
+    if (text.size() > kLibraryTextMax)
+        return false;
+    out.push_back(static_cast<char>(text.size()));
+    out.append(text);
+    return true;
+}
+
+std::string_view CharsOf(std::span<const std::uint8_t> bytes) noexcept
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+[[noreturn]] void ThrowWriteError(const std::string& path)
+{
+    throw FileError("EWriteError", "Cannot write \"" + path + "\": " + std::strerror(errno));
+}
+
+} // namespace
+
+RestrictionBytes FreshRestrictionBytes() noexcept
+{
+    return TSongRestriction{}.ToBytes();
+}
+
+LastScheduledBytes EmptyLastScheduled() noexcept
+{
+    LastScheduledBytes bytes{};
+    for (std::size_t i = 0; i < bytes.size(); i += 4)
+        StoreLE32(bytes.data() + i, kEmptyHistorySlot);
+    return bytes;
+}
+
+LibraryRecord LibraryRecordView::ToRecord() const
+{
+    LibraryRecord record{std::string(FileName), std::string(Artist), std::string(Title),
+                         std::string(Album), std::string(Genre), std::string(Mood),
+                         Year, DurationMs, BitRate, Rating, Tempo, Energy, Era, TransitionMs};
+    std::copy(Restriction.begin(), Restriction.end(), record.Restriction.begin());
+    std::copy(LastScheduled.begin(), LastScheduled.end(), record.LastScheduled.begin());
+    return record;
+}
+
+std::uint32_t LibraryRecordView::NewestLastScheduled() const noexcept
+{
+    return LoadLE32(LastScheduled, 0);
+}
+
+std::optional<LibraryRecordView> ParseLibraryRecord(std::span<const std::uint8_t> body) noexcept
+{
+    Cursor cursor(body);
+    LibraryRecordView view;
+    if (!cursor.Has(2))
+        return std::nullopt;
+    const std::size_t nameLength = cursor.U16();
+    if (!cursor.Has(nameLength))
+        return std::nullopt;
+    view.FileName = cursor.Text(nameLength);
+    for (std::string_view* text : {&view.Artist, &view.Title, &view.Album, &view.Genre, &view.Mood})
+        if (!cursor.ShortText(*text))
+            return std::nullopt;
+    if (!cursor.Has(kFixedBytes))
+        return std::nullopt;
+    view.Year = cursor.U16();
+    view.DurationMs = cursor.U32();
+    view.BitRate = cursor.U8();
+    view.Rating = cursor.U8();
+    view.Tempo = cursor.U8();
+    view.Energy = cursor.U8();
+    view.Era = cursor.U8();
+    view.TransitionMs = cursor.U32();
+    view.Restriction = cursor.Bytes(kRestrictionBytes);
+    view.LastScheduled = cursor.Bytes(kLastScheduledBytes);
+    return view;
+}
+
+std::optional<std::string> EncodeLibraryRecord(const LibraryRecord& record)
+{
+    std::string body;
+    body.reserve(2 + record.FileName.size() + 5 * 64 + kFixedBytes);
+    if (record.FileName.size() > kLongestLibraryRecord)
+        return std::nullopt;
+    PutLE(body, static_cast<std::uint32_t>(record.FileName.size()), 2);
+    body.append(record.FileName);
+    for (const std::string* text : {&record.Artist, &record.Title, &record.Album, &record.Genre, &record.Mood})
+        if (!PutShortText(body, *text))
+            return std::nullopt;
+    PutLE(body, record.Year, 2);
+    PutLE(body, record.DurationMs, 4);
+    for (const std::uint8_t byte : {record.BitRate, record.Rating, record.Tempo, record.Energy, record.Era})
+        body.push_back(static_cast<char>(byte));
+    PutLE(body, record.TransitionMs, 4);
+    body.append(CharsOf(record.Restriction));
+    body.append(CharsOf(record.LastScheduled));
+    if (body.size() > kLongestLibraryRecord)
+        return std::nullopt;
+    std::string whole;
+    whole.reserve(2 + body.size());
+    PutLE(whole, static_cast<std::uint32_t>(body.size()), 2);
+    return whole + body;
+}
+
+bool IsDatabaseReference(std::string_view fileName) noexcept
+{
+    if (fileName.size() < 4 || fileName.find_first_of("\\/:") != std::string_view::npos)
+        return false;
+    const std::string_view tail = fileName.substr(fileName.size() - 4);
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    return tail[0] == '.' && lower(tail[1]) == 'd' && lower(tail[2]) == 'a' && lower(tail[3]) == 't';
+}
+
+LibraryReader::LibraryReader(TVRNFileStream& stream) : stream_(stream), buffer_(kReadChunk + kLongestLibraryRecord + 2)
+{
+    if (Fill(1))
+        version_ = buffer_[begin_++];
+}
+
+bool LibraryReader::Fill(std::size_t wanted)
+{
+    if (end_ - begin_ >= wanted)
+        return true;
+    if (atEnd_)
+        return false;
+    // Keep the unread bytes and top the buffer up behind them.
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+    while (end_ < wanted && !atEnd_) {
+        const std::size_t got = stream_.Read(buffer_.data() + end_, buffer_.size() - end_);
+        atEnd_ = got == 0;
+        end_ += got;
+    }
+    return end_ - begin_ >= wanted;
+}
+
+std::optional<LibraryRecordView> LibraryReader::Next()
+{
+    if (!Fill(2))
+        return std::nullopt;
+    const std::size_t length = LoadLE16(std::span(buffer_).subspan(begin_, 2), 0);
+    if (length > kLongestLibraryRecord || !Fill(2 + length))
+        return std::nullopt;
+    const auto body = std::span<const std::uint8_t>(buffer_).subspan(begin_ + 2, length);
+    auto view = ParseLibraryRecord(body);
+    if (!view) {
+        atEnd_ = true;
+        begin_ = end_;
+        return std::nullopt;
+    }
+    begin_ += 2 + length;
+    return view;
+}
+
+LibraryWriter::LibraryWriter(std::string nativePath)
+    : path_(std::move(nativePath)), temporary_(path_ + ".tmp" + std::to_string(::getpid()))
+{
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+        throw FileError("EFCreateError", "Cannot create file \"" + temporary_ + "\". " + std::strerror(errno));
+    pending_.push_back(static_cast<char>(kLibraryVersion));
+}
+
+LibraryWriter::~LibraryWriter()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(temporary_.c_str());
+    }
+}
+
+bool LibraryWriter::Add(const LibraryRecord& record)
+{
+    const auto bytes = EncodeLibraryRecord(record);
+    if (!bytes)
+        return false;
+    pending_ += *bytes;
+    if (pending_.size() >= kWriteChunk)
+        Flush();
+    return true;
+}
+
+void LibraryWriter::Flush()
+{
+    std::size_t done = 0;
+    while (done < pending_.size()) {
+        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            ThrowWriteError(temporary_);
+        done += static_cast<std::size_t>(n);
+    }
+    pending_.clear();
+}
+
+void LibraryWriter::Commit()
+{
+    Flush();
+    if (::fsync(fd_) != 0)
+        ThrowWriteError(temporary_);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary_.c_str());
+        errno = error;
+        ThrowWriteError(path_);
+    }
+}
+
+} // namespace zd
