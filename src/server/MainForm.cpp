@@ -1,6 +1,7 @@
 #include "server/MainForm.hpp"
 
 #include "common/Translate.hpp"
+#include "server/StandardOutputLog.hpp"
 
 #include <cstdio>
 #include <ctime>
@@ -31,11 +32,7 @@ MainForm::MainForm(MainThread& mainThread, StartOptions options)
     programTitle_ = Tr("ZO Davizi");
     window_.Caption = Tr("Vornelle") + " " + programTitle_;
     if (options_.Headless) {
-        log_.Echo = [](const std::string& line) {
-            std::fwrite(line.data(), 1, line.size(), stdout);
-            std::fputc('\n', stdout);
-            std::fflush(stdout);
-        };
+        log_.Echo = [echo = StandardOutputLog()](const std::string& line) { echo.Write(line); };
         hooks_.ShowMessage = [](const MessageDialog& dialog) {
             std::fprintf(stderr, "%s\n%s\n%s\n", dialog.Title.c_str(), dialog.Text.c_str(),
                          dialog.Detail.c_str());
