@@ -159,5 +159,32 @@ TEST(Installation, AccountToolConvertsItsArgumentsAndRefusesOverlongOnes)
     }
 }
 
+// The server would overwrite a change made while it runs, so the account tool
+// refuses then, and stores the account once the server has stopped.
+TEST(Installation, AccountToolRefusesWhileTheServerRuns)
+{
+    DemoInstallation demo;
+    const std::string data = demo.DataFolder().string() + "/";
+    const std::string command = BuiltProgram("zodavizi-account") + " -a '" + demo.RootArgument()
+        + "' --user late --password pw >/dev/null 2>&1";
+    const auto storedLogins = [&] {
+        std::vector<std::string> logins;
+        for (const auto& user : ReadConfigurationFile(data).users)
+            logins.push_back(user->Login);
+        return logins;
+    };
+    {
+        auto server = RunHeadlessServer(demo.RootArgument(), FreePort());
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_EQ(storedLogins(), std::vector<std::string>{"demo"});
+    }
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(storedLogins(), (std::vector<std::string>{"demo", "late"}));
+}
+
 } // namespace
 } // namespace zd::e2e

@@ -4,6 +4,8 @@
 
 #include "common/CodePage.hpp"
 #include "common/MarkedText.hpp"
+#include "platform/InstanceLock.hpp"
+#include "server/Folders.hpp"
 #include "server/SettingsFile.hpp"
 #include "server/TUser.hpp"
 
@@ -18,7 +20,8 @@ constexpr const char* kUsage =
     "\n"
     "Adds the account to ROOT/Data/ZODavizi.dat, or replaces the account of the\n"
     "same login (letter case ignored). ROOT is the installation root the server\n"
-    "runs with (zodavizi -a ROOT). Stop the server first: it writes the file too.\n"
+    "runs with (zodavizi -a ROOT). Refused while the server of ROOT runs: it\n"
+    "writes the file too.\n"
     "Texts are taken as UTF-8 and stored in the server's code page (as marked\n"
     "UTF-8 where the code page cannot hold them); a login or password longer than\n"
     "15 bytes, a name longer than 31 or a pattern longer than 15 is refused.\n";
@@ -86,6 +89,16 @@ int main(int argc, char** argv)
     if (const char* field = TooLong(account)) {
         std::cerr << "zodavizi-account: the " << field << " is longer than its field holds\n";
         return 2;
+    }
+    // The server's single-instance lock tells whether it runs on this
+    // installation: it would overwrite the change at its next save. Held
+    // while writing, it also keeps a server from starting in the middle.
+    const zd::Folders folders = zd::Folders::FromProgramFolder(root + "ZODavizi/");
+    const zd::InstanceLock notRunning(folders.RootFolder);
+    if (!notRunning.Acquired()) {
+        std::cerr << "zodavizi-account: the server of " << root
+                  << " is running; stop it first (it would overwrite the change at its next save)\n";
+        return 1;
     }
     if (!zd::StoreAccount(root + "Data/", account)) {
         std::cerr << "zodavizi-account: cannot write " << root << "Data/ZODavizi.dat\n";
