@@ -10,3 +10,5 @@ install(FILES ${PROJECT_SOURCE_DIR}/contrib/zodavizi.service
         DESTINATION lib/systemd/system)
 install(FILES ${PROJECT_SOURCE_DIR}/locale/Vornelle.pot
         DESTINATION ${CMAKE_INSTALL_DATADIR}/zodavizi/locale)
+install(FILES ${PROJECT_SOURCE_DIR}/help/VRNZODavizi.html
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zodavizi)

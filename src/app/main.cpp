@@ -3,6 +3,7 @@
 // SIGINT closes it in the order of "Exit".
 
 #include "core/Version.hpp"
+#include "gui/WindowApp.hpp"
 #include "protocol/CommandSession.hpp"
 #include "server/MainForm.hpp"
 #include "server/MainThread.hpp"
@@ -11,6 +12,8 @@
 #include <charconv>
 #include <clocale>
 #include <csignal>
+#include <functional>
+#include <memory>
 #include <cstdio>
 #include <optional>
 #include <pthread.h>
@@ -30,12 +33,17 @@ constexpr const char* kUsage =
     "  --listen ADDR[:PORT]  listen on this IPv4 address (and port) for this run\n"
     "                        only; the stored port is left unchanged\n"
     "  --headless            run without a window: log lines go to standard\n"
-    "                        output, messages to standard error\n"
+    "                        output, messages to standard error (also the\n"
+    "                        case when no display is available)\n"
+    "  --screenshot DIR      with a window: save a picture of each page into\n"
+    "                        DIR (options.png, users.png), then close\n"
     "  --help                show this text\n"
     "  --version             show the version\n";
 
 struct CommandLine {
     zd::StartOptions start;
+    bool headless = false;
+    std::string screenshot;
     bool help = false;
     bool version = false;
     std::string error;
@@ -80,8 +88,14 @@ CommandLine Parse(const std::vector<std::string_view>& args)
                 line.error = "--listen needs ADDR or ADDR:PORT";
                 return line;
             }
+        } else if (arg == "--screenshot") {
+            if (i + 1 >= args.size()) {
+                line.error = "missing DIR after --screenshot";
+                return line;
+            }
+            line.screenshot = std::string(args[++i]);
         } else if (arg == "--headless") {
-            line.start.Headless = true;
+            line.headless = true;
         } else if (arg == "--help" || arg == "-h") {
             line.help = true;
         } else if (arg == "--version") {
@@ -105,18 +119,16 @@ public:
         std::signal(SIGPIPE, SIG_IGN);
     }
 
-    SignalWatcher(zd::MainThread& mainThread, zd::MainForm& form)
-        : thread_([this, &mainThread, &form] {
+    // close: runs on the main thread for SIGTERM and SIGINT.
+    SignalWatcher(zd::MainThread& mainThread, std::function<void()> close)
+        : thread_([this, &mainThread, close = std::move(close)] {
               const sigset_t set = Signals();
               for (;;) {
                   int signal = 0;
                   if (sigwait(&set, &signal) != 0 || stop_)
                       return;
                   if (signal == SIGTERM || signal == SIGINT) {
-                      mainThread.Post([&mainThread, &form] {
-                          form.FormClose();
-                          mainThread.Quit(0);
-                      });
+                      mainThread.Post(close);
                   }
               }
           })
@@ -170,13 +182,27 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
     SignalWatcher::BlockSignals();
 
+    zd::StartOptions start = line.start;
+    start.Headless = line.headless || !zd::gui::WindowApp::DisplayAvailable();
     zd::MainThread mainThread;
-    zd::MainForm form(mainThread, line.start);
+    zd::MainForm form(mainThread, start);
     zd::InstallCommandSession(form);
+    std::unique_ptr<zd::gui::WindowApp> window;
+    if (!start.Headless)
+        window = std::make_unique<zd::gui::WindowApp>(argc, argv, mainThread, form);
     if (!form.StartServer())
         return form.ExitCode() != 0 ? form.ExitCode() : 1;
-    SignalWatcher watcher(mainThread, form);
-    const int code = mainThread.Run();
+    SignalWatcher watcher(mainThread, [&] {
+        if (window) {
+            window->Close();
+        } else {
+            form.FormClose();
+            mainThread.Quit(0);
+        }
+    });
+    const int code = !window ? mainThread.Run()
+                     : line.screenshot.empty() ? window->Run()
+                                               : window->RunForPictures(line.screenshot);
     form.FormClose();
     return code;
 }

@@ -2,10 +2,14 @@
 
 #include "audio/NativePath.hpp"
 #include "common/Translate.hpp"
+#include "platform/Autostart.hpp"
 #include "platform/LocalAddresses.hpp"
 #include "scheduler/SchedulerSettings.hpp"
 #include "server/MainForm.hpp"
+#include "server/Folders.hpp"
 #include "server/SettingsFile.hpp"
+
+#include <array>
 
 namespace zd {
 
@@ -23,6 +27,8 @@ bool Lifecycle::StartServer()
         return false;
     }
     form.localeFormats_ = CaptureLocaleFormats();
+    // The autostart entry ticks "Auto Load" (while Loading: no side effects).
+    form.Page().SetAutoLoad(Autostart(form.RootFolder(), ExecutablePath()).Exists());
     LoadSettings(form);
     form.localAddress_ = ChooseLocalAddress(LocalIPv4Addresses());
     if (!form.instance_.Acquire(form)) {
@@ -30,9 +36,16 @@ bool Lifecycle::StartServer()
         return false;
     }
     form.UpdateTrayStatus();
+    // The day switches take the locale's long day names, Monday first.
+    std::array<std::string, 7> days;
+    for (std::size_t day = 0; day < 7; ++day)
+        days[day] = form.localeFormats_.LongDayNames[(day + 1) % 7];
+    form.UsersScreen().SetDayCaptions(days);
     OptionsPage& page = form.Page();
     if (page.ServerEnabled()) {
         form.ActivateListener();
+        if (page.UPnPEnabled() && page.ServerEnabled())
+            form.SetPortMapping(true, form.MappedPort());
     } else if (form.Options().Headless && form.Log().Echo) {
         // With no window nothing else would tell the operator why nobody
         // can connect.
@@ -53,8 +66,12 @@ void Lifecycle::CheckTime()
 {
     MainThread& main = form_.Main();
     main.StopTimer();
-    if (main.TimerInterval() == MainForm::kFirstTickWithoutUsers)
+    if (main.TimerInterval() == MainForm::kFirstTickWithoutUsers) {
+        // The current page as if just opened: on the Users page with no
+        // account selected the focus goes to the new-user text.
+        form_.UsersScreen().PageControlChange(form_.Window().UsersPageShown);
         main.SetTimerInterval(MainForm::kTimerInterval);
+    }
     const std::tm now = form_.Now();
     if (now.tm_hour != lastHour_) {
         lastHour_ = now.tm_hour;
@@ -62,13 +79,21 @@ void Lifecycle::CheckTime()
     }
     if (now.tm_min != lastMinute_) {
         lastMinute_ = now.tm_min;
-        if (now.tm_min % 10 == 0)
+        if (now.tm_min % 10 == 0) {
+            // A router that forgot the mapping gets it again.
+            const OptionsPage& page = form_.Page();
+            if (page.UPnPEnabled() && form_.OpenConnectionCount() == 0)
+                form_.SetPortMapping(page.ServerEnabled(), form_.MappedPort());
             SaveSettings(form_, false);
+        }
     }
     if (form_.instance_.TakeRestoreRequest()) {
         // A second start asked for the window (after the master password).
         form_.Window().RestoreRequested = true;
-        form_.Window().Visible = true;
+        if (form_.GetHooks().Restore)
+            form_.GetHooks().Restore();
+        else
+            form_.Window().Visible = true;
     }
     // Connections that ended keep their socket and thread until joined;
     // without this they would wait for the next client to connect.
@@ -82,8 +107,13 @@ void Lifecycle::FormClose()
         return;
     closed_ = true;
     form_.Main().StopTimer();
-    if (form_.Listening())
+    if (form_.Listening()) {
+        const std::uint16_t mapped = form_.MappedPort();
         form_.DisconnectAll();
+        form_.StopListening();
+        if (form_.Page().UPnPEnabled())
+            form_.SetPortMapping(false, mapped);
+    }
     form_.StopListening(); // also ends connections left from a failed activation
     if (started_)
         SaveSettings(form_, false); // a copy that never started saves nothing

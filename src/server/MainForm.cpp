@@ -56,6 +56,20 @@ std::tm MainForm::Now() const
     return hooks_.LocalClock ? hooks_.LocalClock() : LocalNow();
 }
 
+std::uint16_t MainForm::MappedPort() const noexcept
+{
+    return Listening() ? BoundPort() : optionsPage_.Port();
+}
+
+bool MainForm::SetPortMapping(bool add, std::uint16_t port) noexcept
+{
+    try {
+        return portMapping_.SetPortMapping(add, kPortMappingDescription, PortMapping::kTcpOnly, localAddress_, port);
+    } catch (...) {
+        return false; // every failure is silent
+    }
+}
+
 void MainForm::LogEvent(std::string_view text) noexcept
 {
     if (!mainThread_.TimerEnabled())

@@ -9,6 +9,7 @@
 #include "server/MasterPassword.hpp"
 #include "server/MessageDialog.hpp"
 #include "server/OptionsPage.hpp"
+#include "server/PortMapping.hpp"
 #include "server/SingleInstance.hpp"
 #include "server/TContextData.hpp"
 #include "server/UserList.hpp"
@@ -51,6 +52,7 @@ public:
 
     static constexpr std::chrono::milliseconds kTimerInterval{2000};
     static constexpr std::chrono::milliseconds kFirstTickWithoutUsers{500};
+    static constexpr const char* kPortMappingDescription = "VRNZODavizi";
 
     // FormCreate: folders, catalogue binding, caption. Installs the default
     // command handler (reads lines, closes at the read time-out).
@@ -73,6 +75,13 @@ public:
     bool Listening() const noexcept { return connections_.Listening(); }
     // The port the listener is bound to (0 when closed).
     std::uint16_t BoundPort() const noexcept { return connections_.BoundPort(); }
+    // Port forwarding: adds or removes the mapping of `port` on the router
+    // (TCP, internal client LocalAddress, description "VRNZODavizi").
+    // Silent; true when the router took it. Main thread. noexcept.
+    bool SetPortMapping(bool add, std::uint16_t port) noexcept;
+    // The port the mapping is for: the bound port while listening (with
+    // --listen too), else the configured one. noexcept.
+    std::uint16_t MappedPort() const noexcept;
     // The periodic check (timer tick); it also joins the threads of
     // connections that ended.
     void CheckTime() { lifecycle_.CheckTime(); }
@@ -178,6 +187,9 @@ public:
         PasswordDialog AskPassword;
         // Shows the category picker modally: true for "OK".
         std::function<bool(CategoryPicker&)> PickCategories;
+        // The restore action asked for by a second start (master password,
+        // then the window comes forward); unset: the request is only noted.
+        std::function<void()> Restore;
         // Sounds the beep of a second start; headless: BEL on stderr.
         std::function<void()> Beep;
         // The local clock of log lines and the periodic check (the system's
@@ -207,6 +219,7 @@ private:
     LocaleFormats localeFormats_;
     std::string localAddress_;
     Hooks hooks_;
+    PortMapping portMapping_;
     SingleInstance instance_;
     Lifecycle lifecycle_{*this};
     Connections connections_{*this}; // last: its threads use everything above

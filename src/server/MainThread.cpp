@@ -8,11 +8,27 @@ MainThread::~MainThread() = default;
 
 void MainThread::Post(Job job)
 {
+    Job wake;
     {
         std::lock_guard lock(mutex_);
         queue_.push_back(Task{std::move(job), nullptr});
+        wake = wakeHandler_;
     }
     wake_.notify_all();
+    if (wake)
+        wake();
+}
+
+void MainThread::SetWakeHandler(Job wake)
+{
+    std::lock_guard lock(mutex_);
+    wakeHandler_ = std::move(wake);
+}
+
+void MainThread::RunDueTimer()
+{
+    std::unique_lock lock(mutex_);
+    RunTimerIfDue(lock);
 }
 
 void MainThread::RunAndWait(const Job& job)
@@ -24,8 +40,11 @@ void MainThread::RunAndWait(const Job& job)
     Waiter waiter;
     std::unique_lock lock(mutex_);
     queue_.push_back(Task{job, &waiter});
+    const Job wake = wakeHandler_;
     lock.unlock();
     wake_.notify_one();
+    if (wake)
+        wake();
     lock.lock();
     waiter.finished.wait(lock, [&] { return waiter.done; });
     lock.unlock();

@@ -67,8 +67,15 @@ public:
     void Quit(int exitCode = 0) noexcept;
 
     // Runs the jobs queued now (not the timer); returns how many ran. Main
-    // thread only; for start-up, shutdown and tests.
+    // thread only; for start-up, shutdown, tests and an outside event loop.
     std::size_t RunPending();
+
+    // For an outside event loop that takes the place of Run (the window's):
+    // the wake handler is called, from any thread, whenever a job was queued
+    // or the timer was started, so that loop runs RunPending on the main
+    // thread; RunDueTimer runs the timer's tick when it is due.
+    void SetWakeHandler(Job wake);
+    void RunDueTimer();
 
     // Runs queued jobs until `done` is true, checking it after every job and
     // at least every `poll`. Main thread only. Wake() makes it check early.
@@ -102,6 +109,7 @@ private:
     int exitCode_ = 0;
 
     Job tick_;
+    Job wakeHandler_;
     bool timerEnabled_ = false;
     std::chrono::milliseconds interval_{2000};
     std::chrono::steady_clock::time_point nextTick_{};

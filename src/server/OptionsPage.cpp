@@ -113,10 +113,17 @@ void OptionsPage::SetBitrateIndex(int index) noexcept
     MarkChanged();
 }
 
-void OptionsPage::SetUPnPEnabled(bool checked) noexcept
+void OptionsPage::SetUPnPEnabled(bool checked)
 {
-    // The port mapping follows this switch once port forwarding is built in.
     { std::lock_guard lock(mutex_); upnp_ = checked; }
+    cbUPnPClick();
+}
+
+void OptionsPage::cbUPnPClick()
+{
+    if (Loading())
+        return;
+    form_.SetPortMapping(ServerEnabled() && UPnPEnabled(), form_.MappedPort());
     MarkChanged();
 }
 
@@ -157,14 +164,18 @@ void OptionsPage::cbEnabledClick()
     if (Loading())
         return;
     const bool enabled = ServerEnabled();
+    std::uint16_t mapped = form_.MappedPort();
     if (enabled) {
         form_.ActivateListener();
+        mapped = form_.MappedPort();
     } else {
         form_.DisconnectAll();
         form_.StopListening();
     }
-    // Port forwarding: the mapping is added when enabled and removed when
-    // disabled (for the current port) once it is built in.
+    // The mapping follows the listener: added when enabled, removed when
+    // disabled.
+    if (UPnPEnabled())
+        form_.SetPortMapping(ServerEnabled(), mapped);
     if (!ServerEnabled()) {
         form_.Connected().Clear();
         form_.UpdateTrayStatus();
@@ -174,11 +185,19 @@ void OptionsPage::cbEnabledClick()
 
 void OptionsPage::VTPortChange()
 {
+    // With UPnP on and the listener listening, the mapping moves to the new
+    // port (the listener itself keeps its socket until it is restarted).
+    const bool moveMapping = UPnPEnabled() && form_.Listening();
+    if (moveMapping)
+        form_.SetPortMapping(false, form_.MappedPort());
+    std::uint16_t port = 0;
     {
         std::lock_guard lock(mutex_);
-        const std::int32_t value = TextToIntDef0(portText_);
-        port_ = static_cast<std::uint16_t>(value); // takes effect at the next activation
+        port = static_cast<std::uint16_t>(TextToIntDef0(portText_));
+        port_ = port; // takes effect at the next activation
     }
+    if (moveMapping)
+        form_.SetPortMapping(true, port);
     MarkChanged();
 }
 

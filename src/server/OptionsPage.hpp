@@ -59,7 +59,7 @@ public:
     void SetVisibleAtStartup(bool checked) noexcept;
     void SetMaxLogEntries(int entries) noexcept; // kept within 100..9999
     void SetBitrateIndex(int index) noexcept;    // kept within 0..3
-    void SetUPnPEnabled(bool checked) noexcept;
+    void SetUPnPEnabled(bool checked);           // then cbUPnPClick
     void SetAutoLoad(bool checked);              // then cbAutoLoadClick
     void SetMasterPassword(std::string password);
     void SetVTLimit(int seconds) noexcept;       // kept within 0..180
@@ -77,6 +77,10 @@ public:
     // installation's autostart entry (a failed removal ticks the option
     // again); ignored while Loading. Main thread.
     void cbAutoLoadClick();
+    // "UPnP Port Forwarding" changed: the mapping is added when the server
+    // is enabled and the switch ticked, removed otherwise; ignored while
+    // Loading. Main thread.
+    void cbUPnPClick();
 
     // The key filter of the numeric edits: true when the key is kept
     // (backspace or a digit). noexcept.

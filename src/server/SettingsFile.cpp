@@ -264,9 +264,11 @@ bool WriteConfigurationFile(const std::string& dataFolder, const Settings& setti
     return WriteFileReplacing(path, bytes);
 }
 
-bool StoreAccount(const std::string& dataFolder, const TUser& account)
+bool StoreAccount(const std::string& dataFolder, const TUser& account, std::optional<bool> upnp)
 {
     StoredConfiguration stored = ReadConfigurationFile(dataFolder);
+    if (upnp)
+        stored.settings.UPnPEnabled = *upnp;
     UserList list;
     for (auto& user : stored.users)
         list.Add(std::move(user));

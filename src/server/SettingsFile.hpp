@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,8 +60,9 @@ bool WriteConfigurationFile(const std::string& dataFolder, const Settings& setti
 // of the same login (letter case ignored) or is added at its sorted place;
 // the settings and the other accounts stay as they are. For operator tools
 // and test set-up while no server runs on the installation. False when the
-// file cannot be written. Never throws apart from allocation.
-bool StoreAccount(const std::string& dataFolder, const TUser& account);
+// file cannot be written. With `upnp`, the "UPnP Port Forwarding" setting is
+// stored as given too. Never throws apart from allocation.
+bool StoreAccount(const std::string& dataFolder, const TUser& account, std::optional<bool> upnp = std::nullopt);
 
 // Start-up: defaults, change marks cleared, the shown account forgotten,
 // then the file's settings onto the Options page and its accounts into the

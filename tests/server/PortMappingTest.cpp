@@ -1,5 +1,7 @@
 #include "server/PortMapping.hpp"
 
+#include "FormFixture.hpp"
+
 #include "../support/PrivateNetwork.hpp"
 #include "../support/TestIgd.hpp"
 
@@ -79,6 +81,55 @@ TEST_F(PortMappingTest, WithoutARouterEveryCallFailsAndNothingIsAskedAgain)
     PortMapping off; // ZODAVIZI_UPNP=off: no discovery, no router
     EXPECT_FALSE(off.SetPortMapping(true, "VRNZODavizi", PortMapping::kTcpOnly, "10.0.0.5", 2323));
     EXPECT_TRUE(igd_->Calls().empty());
+}
+
+// The server's call points, against the test router.
+class PortMappingCallsTest : public FormFixture {
+protected:
+    static void SetUpTestSuite() { testsupport::EnterPrivateNetwork(); }
+    void SetUp() override
+    {
+        ::setenv("ZODAVIZI_UPNP_IGD", igd_.DescriptionUrl().c_str(), 1);
+        FormFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        FormFixture::TearDown();
+        ::unsetenv("ZODAVIZI_UPNP_IGD");
+    }
+
+    // "Add 2323", "Delete 2323" ...
+    std::vector<std::string> Calls() const
+    {
+        std::vector<std::string> texts;
+        for (const auto& call : igd_.Calls())
+            texts.push_back(call.action.substr(0, call.action.find("PortMapping")) + " "
+                            + call.args.at("NewExternalPort"));
+        return texts;
+    }
+
+    TestIgd igd_;
+};
+
+TEST_F(PortMappingCallsTest, TheMappingFollowsTheSwitchesAndThePort)
+{
+    Start();
+    const std::string bound = std::to_string(form_->BoundPort());
+    OptionsPage& page = form_->Page();
+    page.SetPortText("2424"); // while listening: the old mapping goes, the new one comes
+    page.SetUPnPEnabled(false);
+    page.SetUPnPEnabled(true);
+    page.SetServerEnabled(false);
+    page.SetPortText("2525"); // not listening: nothing
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"Delete " + bound, "Add 2424", "Delete " + bound,
+                                                  "Add " + bound, "Delete " + bound}));
+    ASSERT_FALSE(igd_.Calls().empty());
+    EXPECT_EQ(igd_.Calls()[1].args.at("NewInternalClient"), form_->LocalAddress());
+
+    igd_.ClearCalls();
+    page.SetUPnPEnabled(false);
+    page.SetServerEnabled(true); // UPnP off: the router is not asked
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"Delete 2525"}));
 }
 
 } // namespace

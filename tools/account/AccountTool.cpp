@@ -10,6 +10,7 @@
 #include "server/TUser.hpp"
 
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: zodavizi-account -a ROOT --user LOGIN --password PASSWORD\n"
     "                        [--name TEXT] [--restrict-ip PATTERN] [--disabled]\n"
+    "                        [--upnp on|off]\n"
     "\n"
     "Adds the account to ROOT/Data/ZODavizi.dat, or replaces the account of the\n"
     "same login (letter case ignored). ROOT is the installation root the server\n"
@@ -24,7 +26,8 @@ constexpr const char* kUsage =
     "writes the file too.\n"
     "Texts are taken as UTF-8 and stored in the server's code page (as marked\n"
     "UTF-8 where the code page cannot hold them); a login or password longer than\n"
-    "15 bytes, a name longer than 31 or a pattern longer than 15 is refused.\n";
+    "15 bytes, a name longer than 31 or a pattern longer than 15 is refused.\n"
+    "--upnp also stores the server's \"UPnP Port Forwarding\" setting.\n";
 
 // The stored form of a UTF-8 argument: the code page where it holds every
 // character, marked UTF-8 otherwise.
@@ -55,6 +58,7 @@ int main(int argc, char** argv)
     zd::TUser account;
     bool haveUser = false;
     bool havePassword = false;
+    std::optional<bool> upnp;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -70,6 +74,8 @@ int main(int argc, char** argv)
             account.UserName = Stored(argv[++i]);
         } else if (arg == "--restrict-ip" && hasValue) {
             account.RestrictIP = Stored(argv[++i]);
+        } else if (arg == "--upnp" && hasValue && (std::string(argv[i + 1]) == "on" || std::string(argv[i + 1]) == "off")) {
+            upnp = std::string(argv[++i]) == "on";
         } else if (arg == "--disabled") {
             account.Enabled = 0;
         } else if (arg == "--help" || arg == "-h") {
@@ -100,7 +106,7 @@ int main(int argc, char** argv)
                   << " is running; stop it first (it would overwrite the change at its next save)\n";
         return 1;
     }
-    if (!zd::StoreAccount(root + "Data/", account)) {
+    if (!zd::StoreAccount(root + "Data/", account, upnp)) {
         std::cerr << "zodavizi-account: cannot write " << root << "Data/ZODavizi.dat\n";
         return 1;
     }
