@@ -19,49 +19,6 @@ constexpr std::size_t kFixedBytes = 2 + 4 + 1 + 1 + 3 + 4 + kRestrictionBytes + 
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
-// Walks a record body; every step checks the bounds.
-class Cursor {
-public:
-    explicit Cursor(std::span<const std::uint8_t> bytes) noexcept : bytes_(bytes) {}
-    bool Has(std::size_t count) const noexcept { return bytes_.size() - at_ >= count; }
-    std::uint8_t U8() noexcept { return bytes_[at_++]; }
-    std::uint16_t U16() noexcept { return Step(LoadLE16(bytes_, at_), 2); }
-    std::uint32_t U32() noexcept { return Step(LoadLE32(bytes_, at_), 4); }
-    std::string_view Text(std::size_t count) noexcept
-    {
-        const std::string_view text(reinterpret_cast<const char*>(bytes_.data() + at_), count);
-        at_ += count;
-        return text;
-    }
-    std::span<const std::uint8_t> Bytes(std::size_t count) noexcept
-    {
-        const auto part = bytes_.subspan(at_, count);
-        at_ += count;
-        return part;
-    }
-    // A text behind a one-byte length.
-    bool ShortText(std::string_view& text) noexcept
-    {
-        if (!Has(1))
-            return false;
-        const std::size_t length = U8();
-        if (!Has(length))
-            return false;
-        text = Text(length);
-        return true;
-    }
-
-private:
-    template <typename T>
-    T Step(T value, std::size_t size) noexcept
-    {
-        at_ += size;
-        return value;
-    }
-    std::span<const std::uint8_t> bytes_;
-    std::size_t at_ = 0;
-};
-
 void PutLE(std::string& out, std::uint32_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
@@ -117,32 +74,46 @@ std::uint32_t LibraryRecordView::NewestLastScheduled() const noexcept
     return LoadLE32(LastScheduled, 0);
 }
 
-std::optional<LibraryRecordView> ParseLibraryRecord(std::span<const std::uint8_t> body) noexcept
+bool ParseLibraryRecord(std::span<const std::uint8_t> body, LibraryRecordView& view) noexcept
 {
-    Cursor cursor(body);
-    LibraryRecordView view;
-    if (!cursor.Has(2))
-        return std::nullopt;
-    const std::size_t nameLength = cursor.U16();
-    if (!cursor.Has(nameLength))
-        return std::nullopt;
-    view.FileName = cursor.Text(nameLength);
-    for (std::string_view* text : {&view.Artist, &view.Title, &view.Album, &view.Genre, &view.Mood})
-        if (!cursor.ShortText(*text))
-            return std::nullopt;
-    if (!cursor.Has(kFixedBytes))
-        return std::nullopt;
-    view.Year = cursor.U16();
-    view.DurationMs = cursor.U32();
-    view.BitRate = cursor.U8();
-    view.Rating = cursor.U8();
-    view.Tempo = cursor.U8();
-    view.Energy = cursor.U8();
-    view.Era = cursor.U8();
-    view.TransitionMs = cursor.U32();
-    view.Restriction = cursor.Bytes(kRestrictionBytes);
-    view.LastScheduled = cursor.Bytes(kLastScheduledBytes);
-    return view;
+    // Runs once per record of every search: plain pointer steps, each
+    // checked against the end.
+    const std::uint8_t* at = body.data();
+    const std::uint8_t* const end = at + body.size();
+    auto left = [&] { return static_cast<std::size_t>(end - at); };
+    auto chars = [&](std::size_t count) {
+        const std::string_view text(reinterpret_cast<const char*>(at), count);
+        at += count;
+        return text;
+    };
+    if (left() < 2)
+        return false;
+    const std::size_t nameLength = LoadLE16(body, 0);
+    at += 2;
+    if (left() < nameLength)
+        return false;
+    view.FileName = chars(nameLength);
+    std::string_view* const texts[] = {&view.Artist, &view.Title, &view.Album, &view.Genre, &view.Mood};
+    for (std::string_view* text : texts) {
+        if (left() < 1 || left() - 1 < *at)
+            return false;
+        const std::size_t length = *at++;
+        *text = chars(length);
+    }
+    if (left() < kFixedBytes)
+        return false;
+    const auto fixed = std::span<const std::uint8_t>(at, kFixedBytes);
+    view.Year = LoadLE16(fixed, 0);
+    view.DurationMs = LoadLE32(fixed, 2);
+    view.BitRate = fixed[6];
+    view.Rating = fixed[7];
+    view.Tempo = fixed[8];
+    view.Energy = fixed[9];
+    view.Era = fixed[10];
+    view.TransitionMs = LoadLE32(fixed, 11);
+    view.Restriction = fixed.subspan(15, kRestrictionBytes);
+    view.LastScheduled = fixed.subspan(15 + kRestrictionBytes, kLastScheduledBytes);
+    return true;
 }
 
 std::optional<std::string> EncodeLibraryRecord(const LibraryRecord& record)
@@ -173,11 +144,12 @@ std::optional<std::string> EncodeLibraryRecord(const LibraryRecord& record)
 
 bool IsDatabaseReference(std::string_view fileName) noexcept
 {
-    if (fileName.size() < 4 || fileName.find_first_of("\\/:") != std::string_view::npos)
+    if (fileName.size() < 4)
         return false;
     const std::string_view tail = fileName.substr(fileName.size() - 4);
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return tail[0] == '.' && lower(tail[1]) == 'd' && lower(tail[2]) == 'a' && lower(tail[3]) == 't';
+    return tail[0] == '.' && lower(tail[1]) == 'd' && lower(tail[2]) == 'a' && lower(tail[3]) == 't'
+        && fileName.find_first_of("\\/:") == std::string_view::npos;
 }
 
 LibraryReader::LibraryReader(TVRNFileStream& stream) : stream_(stream), buffer_(kReadChunk + kLongestLibraryRecord + 2)
@@ -186,10 +158,8 @@ LibraryReader::LibraryReader(TVRNFileStream& stream) : stream_(stream), buffer_(
         version_ = buffer_[begin_++];
 }
 
-bool LibraryReader::Fill(std::size_t wanted)
+bool LibraryReader::Refill(std::size_t wanted)
 {
-    if (end_ - begin_ >= wanted)
-        return true;
     if (atEnd_)
         return false;
     // Keep the unread bytes and top the buffer up behind them.
@@ -204,22 +174,21 @@ bool LibraryReader::Fill(std::size_t wanted)
     return end_ - begin_ >= wanted;
 }
 
-std::optional<LibraryRecordView> LibraryReader::Next()
+const LibraryRecordView* LibraryReader::Next()
 {
     if (!Fill(2))
-        return std::nullopt;
+        return nullptr;
     const std::size_t length = LoadLE16(std::span(buffer_).subspan(begin_, 2), 0);
     if (length > kLongestLibraryRecord || !Fill(2 + length))
-        return std::nullopt;
+        return nullptr;
     const auto body = std::span<const std::uint8_t>(buffer_).subspan(begin_ + 2, length);
-    auto view = ParseLibraryRecord(body);
-    if (!view) {
+    if (!ParseLibraryRecord(body, view_)) {
         atEnd_ = true;
         begin_ = end_;
-        return std::nullopt;
+        return nullptr;
     }
     begin_ += 2 + length;
-    return view;
+    return &view_;
 }
 
 LibraryWriter::LibraryWriter(std::string nativePath)

@@ -73,10 +73,10 @@ struct LibraryRecordView {
     std::uint32_t NewestLastScheduled() const noexcept;
 };
 
-// The fields of one record body (the L bytes after the length); nullopt when
-// the body is shorter than its fields. Bytes after the fields are ignored.
-// noexcept.
-std::optional<LibraryRecordView> ParseLibraryRecord(std::span<const std::uint8_t> body) noexcept;
+// Reads the fields of one record body (the L bytes after the length) into
+// view; false when the body is shorter than its fields. Bytes after the
+// fields are ignored. noexcept.
+bool ParseLibraryRecord(std::span<const std::uint8_t> body, LibraryRecordView& view) noexcept;
 
 // The whole record, length included; nullopt when a text is longer than its
 // length byte allows or the record would be longer than
@@ -98,14 +98,16 @@ public:
     LibraryReader& operator=(const LibraryReader&) = delete;
 
     std::uint8_t Version() const noexcept { return version_; }
-    // The next record, or nullopt at the end: the end of the file, a short
+    // The next record, or nullptr at the end: the end of the file, a short
     // read, a length above kLongestLibraryRecord or a record shorter than its
     // fields. The view is valid until the next call. Throws FileError on an
     // I/O error.
-    std::optional<LibraryRecordView> Next();
+    const LibraryRecordView* Next();
 
 private:
-    bool Fill(std::size_t wanted);
+    // True when wanted bytes are buffered, reading more when they are not.
+    bool Fill(std::size_t wanted) { return end_ - begin_ >= wanted || Refill(wanted); }
+    bool Refill(std::size_t wanted);
 
     TVRNFileStream& stream_;
     std::vector<std::uint8_t> buffer_;
@@ -113,6 +115,7 @@ private:
     std::size_t end_ = 0;
     bool atEnd_ = false;
     std::uint8_t version_ = 0;
+    LibraryRecordView view_;
 };
 
 // Writes a database to a temporary file beside the target and renames it

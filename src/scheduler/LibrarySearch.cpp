@@ -14,6 +14,7 @@
 #include "scheduler/LibraryDatabase.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace zd {
@@ -22,36 +23,75 @@ namespace {
 constexpr int kOpenAttempts = 8;
 constexpr std::uint16_t kSharedReading = kOpenRead | kShareDenyNone;
 
-// ContainsText with the part prepared once; texts in plain ASCII (most of a
-// library) are compared without conversion.
+// Each byte of the code page in lower case: as a wide character, and as a
+// byte that is the ASCII character when the lower-case form is ASCII and
+// 0x80 or above (never equal to an ASCII character) when it is not.
+struct LowerTables {
+    std::array<char16_t, 256> Wide{};
+    std::array<unsigned char, 256> Ascii{};
+};
+
+const LowerTables& LowerCodePage()
+{
+    static const LowerTables tables = [] {
+        LowerTables lower;
+        for (std::size_t byte = 0; byte < 256; ++byte) {
+            const std::u16string wide = WideLower(AnsiToWide(std::string(1, static_cast<char>(byte))));
+            lower.Wide[byte] = wide.size() == 1 ? wide[0] : static_cast<char16_t>(byte);
+            lower.Ascii[byte] = lower.Wide[byte] < 0x80 ? static_cast<unsigned char>(lower.Wide[byte]) : 0x80;
+        }
+        return lower;
+    }();
+    return tables;
+}
+
+// ContainsText with the part prepared once. A search compares it with a text
+// of every record, so texts in the code page (nearly all of a library) are
+// lowered byte by byte through a table while they are compared; only UTF-8
+// texts with characters beyond ASCII take the general conversion.
 class TextFilter {
 public:
     explicit TextFilter(const std::string& part)
-        : active_(!part.empty()), needle_(WideLower(MarkedToWide(part)))
+        : needle_(WideLower(MarkedToWide(part))), lower_(LowerCodePage())
     {
+        active_ = !needle_.empty();
         asciiOnly_ = std::all_of(needle_.begin(), needle_.end(), [](char16_t c) { return c < 0x80; });
         if (asciiOnly_)
             asciiNeedle_.assign(needle_.begin(), needle_.end());
     }
-    bool Matches(std::string_view text) const
-    {
-        if (!active_)
-            return true;
-        const std::string_view rest = IsMarked(text) ? text.substr(1) : text;
-        if (!HasHighBytes(rest)) {
-            if (!asciiOnly_)
-                return false;
-            auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-            return std::search(rest.begin(), rest.end(), asciiNeedle_.begin(), asciiNeedle_.end(),
-                               [&](char a, char b) { return lower(a) == b; })
-                != rest.end();
-        }
-        return WideLower(MarkedToWide(text)).find(needle_) != std::u16string::npos;
-    }
+    bool Matches(std::string_view text) const { return !active_ || Contains(text); }
 
 private:
-    bool active_;
+    bool Contains(std::string_view text) const
+    {
+        const bool marked = IsMarked(text);
+        const std::string_view rest = marked ? text.substr(1) : text;
+        if (marked && HasHighBytes(rest))
+            return WideLower(MarkedToWide(text)).find(needle_) != std::u16string::npos;
+        return asciiOnly_ ? Find(rest, asciiNeedle_, lower_.Ascii) : Find(rest, needle_, lower_.Wide);
+    }
+
+    // Whether the needle occurs in the text lowered through the table.
+    template <typename Needle, typename Table>
+    static bool Find(std::string_view text, const Needle& needle, const Table& lower) noexcept
+    {
+        const auto byte = [&](std::size_t at) { return lower[static_cast<unsigned char>(text[at])]; };
+        const std::size_t count = needle.size();
+        for (std::size_t at = 0; at + count <= text.size(); ++at) {
+            if (byte(at) != static_cast<typename Table::value_type>(needle[0]))
+                continue;
+            std::size_t same = 1;
+            while (same < count && byte(at + same) == static_cast<typename Table::value_type>(needle[same]))
+                ++same;
+            if (same == count)
+                return true;
+        }
+        return false;
+    }
+
+    bool active_ = false;
     std::u16string needle_;
+    const LowerTables& lower_;
     bool asciiOnly_ = false;
     std::string asciiNeedle_;
 };
@@ -296,7 +336,11 @@ std::string SearchReply(const SearchResult& result)
 
 std::string CommaListText(const std::vector<std::string>& items)
 {
+    std::size_t size = items.size();
+    for (const auto& item : items)
+        size += item.size() + 2;
     std::string text;
+    text.reserve(size);
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0)
             text += ',';
@@ -306,10 +350,13 @@ std::string CommaListText(const std::vector<std::string>& items)
             continue;
         }
         text += '"';
-        for (const char c : item) {
-            if (c == '"')
-                text += '"';
-            text += c;
+        for (std::size_t start = 0;;) {
+            const std::size_t quote = item.find('"', start);
+            text.append(item, start, quote == std::string::npos ? std::string::npos : quote + 1 - start);
+            if (quote == std::string::npos)
+                break;
+            text += '"';
+            start = quote + 1;
         }
         text += '"';
     }

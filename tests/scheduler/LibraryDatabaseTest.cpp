@@ -8,6 +8,7 @@
 #include "audio/TagTestFiles.hpp"
 #include "audio/TempInstallation.hpp"
 #include "common/DosTime.hpp"
+#include "common/MarkedText.hpp"
 #include "common/SongRestriction.hpp"
 
 #include <gtest/gtest.h>
@@ -218,6 +219,28 @@ TEST_F(LibrarySearchScan, DatabaseErrorsBecomeEntriesAndLogLines)
     for (const char* name : {"..\\Data\\Old", "a/b", "C:Old", "", "zodavizi"})
         EXPECT_TRUE(Search(std::string("\"") + name + "\"").Refused) << name;
     EXPECT_EQ(SearchReply(Search("zodavizi")), "0\r\n");
+}
+
+TEST_F(LibrarySearchScan, TextKeysMatchAsContainsTextDoes)
+{
+    const std::vector<std::string> artists{"Zo\xEB M\xE1rquez", "\x7FZoë Márquez", "\x7F" "Dvořák", "ABBA",
+                                           "\x7F" "abba", "\xC9t\xE9", "\x7F\xC3\xA9t\xC3\xA9", ""};
+    const std::vector<std::string> parts{"márquez", "M\xC1RQUEZ", "\x7F" "DVOŘ", "bb", "\x7F" "ABBA", "\xE9t\xE9",
+                                         "\x7F\xC3\x89T", "zz", "r"};
+    LibraryWriter writer(Data("Texts.dat").string());
+    for (const auto& artist : artists) {
+        LibraryRecord record = Song("t");
+        record.Artist = artist;
+        writer.Add(record);
+    }
+    writer.Commit();
+    for (const auto& part : parts) {
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i < artists.size(); ++i)
+            if (ContainsText(artists[i], RequestText(part)))
+                expected.push_back(std::to_string(i));
+        EXPECT_EQ(Column(Search("Texts,0,0,\"A=" + part + "\""), 19), expected) << part;
+    }
 }
 
 TEST_F(LibrarySearchScan, SeparationWindowAroundThePlayTime)
