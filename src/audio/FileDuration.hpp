@@ -16,8 +16,7 @@ class TVRNFileStream;
 using DurationReader = std::int64_t (*)(const std::string& markedName, TVRNFileStream* stream);
 
 // One row of the reader table: the extensions it serves (lower case, with
-// the dot) and its reader, or nullptr while the reader does not exist yet
-// (such a row answers -1). A row with ByPrefix matches every extension that
+// the dot) and its reader (a row with nullptr answers -1). A row with ByPrefix matches every extension that
 // begins with its first entry (".aif" serves ".aif", ".aiff", ".aifc").
 //
 // Adding a reader is one line in FileDuration.cpp: include the reader's
