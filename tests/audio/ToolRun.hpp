@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "../support/AudioTools.hpp"
 #include "MPEGTestData.hpp"
 
 namespace zd::testdata {
 
-inline bool RunQuietly(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+using testsupport::RunQuietly;
 
 // ffprobe's container duration in ms, -1 when it gives none.
 inline double ProbeMs(const std::string& path)
