@@ -1,5 +1,6 @@
 #include "audio/info/TFLAC.hpp"
 
+#include <algorithm>
 #include <array>
 
 #include "audio/info/ReaderSupport.hpp"
@@ -53,9 +54,9 @@ void TFLAC::ReadComments(ByteSource& source, std::int64_t pos)
         const std::uint32_t length = LoadBE32(header, 0) & 0xFFFFFF;
         pos += 4;
         if ((header[0] & 0x7F) == 4) {
-            std::vector<std::uint8_t> block(length);
-            const auto got = source.ReadAt(pos, block);
-            block.resize(got);
+            // A damaged length costs no more than the rest of the file.
+            std::vector<std::uint8_t> block(static_cast<std::size_t>(std::clamp<std::int64_t>(source.Size() - pos, 0, length)));
+            block.resize(source.ReadAt(pos, block));
             ReadVorbisComments(block, VorbisCommentStyle::Flac, Names, Values);
             return;
         }
