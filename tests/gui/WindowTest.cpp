@@ -143,6 +143,16 @@ TEST_F(WindowFixture, TrayMenuActionsRunTheHandlers)
     EXPECT_FALSE(form_->Listening());
 }
 
+TEST_F(WindowFixture, ASecondStartShowsTheWindowHiddenAtStart)
+{
+    form_->Window().Visible = false; // "Visible at Startup" off: the tray icon only
+    window_->ShowAtStart();
+    EXPECT_FALSE(window_->isVisible());
+    ASSERT_TRUE(form_->GetHooks().Restore);
+    form_->GetHooks().Restore(); // what the periodic check runs for a second start
+    EXPECT_TRUE(window_->isVisible());
+}
+
 TEST_F(WindowFixture, ClosingTheVisibleWindowHidesItAndSaves)
 {
     Start();

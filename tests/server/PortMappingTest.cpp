@@ -132,5 +132,18 @@ TEST_F(PortMappingCallsTest, TheMappingFollowsTheSwitchesAndThePort)
     EXPECT_EQ(Calls(), (std::vector<std::string>{"Delete 2525"}));
 }
 
+TEST_F(PortMappingCallsTest, EveryTenthMinuteARouterThatForgotGetsItAgain)
+{
+    std::tm clock{};
+    clock.tm_min = 9;
+    form_->GetHooks().LocalClock = [&clock] { return clock; };
+    Start();
+    form_->CheckTime(); // minute 9: nothing
+    clock.tm_min = 10;
+    form_->CheckTime();
+    form_->CheckTime(); // the same minute again: nothing
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"Add " + std::to_string(form_->BoundPort())}));
+}
+
 } // namespace
 } // namespace zd::test
