@@ -3,6 +3,8 @@
 #include "audio/NativePath.hpp"
 #include "common/CodePage.hpp"
 #include "common/MarkedText.hpp"
+#include "lib/posix/UniqueFileDescriptor.hpp"
+#include "common/Texts.hpp"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -17,30 +19,18 @@ namespace zd {
 
 namespace {
 
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
-
 // True when another handle holds any lock on the file: Windows refuses to
 // delete or move a file that is open without delete sharing, and every
 // locked handle here stands for such an open.
 bool HeldByOthers(const std::string& native)
 {
-    Fd file(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.fd < 0)
+    const UniqueFileDescriptor file(::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file)
         return false;
     flock fl{};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
-    if (::fcntl(file.fd, F_OFD_GETLK, &fl) != 0)
+    if (::fcntl(file.Get(), F_OFD_GETLK, &fl) != 0)
         return false;
     return fl.l_type != F_UNLCK;
 }
@@ -55,17 +45,17 @@ std::string FolderOf(const std::string& path)
 // permission bits and times; used to move across file systems.
 bool CopyToNew(const std::string& from, const std::string& to)
 {
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (in.fd < 0 || ::fstat(in.fd, &st) != 0)
+    if (!in || ::fstat(in.Get(), &st) != 0)
         return false;
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
-    if (out.fd < 0)
+    const UniqueFileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+    if (!out)
         return false;
     std::array<char, 65536> buffer{};
     bool ok = true;
     while (ok) {
-        const ssize_t n = ::read(in.fd, buffer.data(), buffer.size());
+        const ssize_t n = ::read(in.Get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -73,7 +63,7 @@ bool CopyToNew(const std::string& from, const std::string& to)
             break;
         }
         for (ssize_t done = 0; done < n && ok;) {
-            const ssize_t w = ::write(out.fd, buffer.data() + done, static_cast<std::size_t>(n - done));
+            const ssize_t w = ::write(out.Get(), buffer.data() + done, static_cast<std::size_t>(n - done));
             if (w < 0 && errno == EINTR)
                 continue;
             ok = w > 0;
@@ -81,7 +71,7 @@ bool CopyToNew(const std::string& from, const std::string& to)
         }
     }
     const timespec times[2] = {st.st_atim, st.st_mtim};
-    ok = ok && ::futimens(out.fd, times) == 0 && ::fsync(out.fd) == 0;
+    ok = ok && ::futimens(out.Get(), times) == 0 && ::fsync(out.Get()) == 0;
     if (!ok)
         ::unlink(to.c_str());
     return ok;
@@ -156,11 +146,7 @@ std::string ExtensionLower(std::string_view name)
     const auto dot = file.rfind('.');
     if (dot == std::string_view::npos)
         return {};
-    std::string ext(file.substr(dot));
-    for (auto& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return ext;
+    return AsciiLower(file.substr(dot));
 }
 
 bool PlaylistOrProgram(std::string_view markedName)

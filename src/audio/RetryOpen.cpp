@@ -3,6 +3,7 @@
 #include "audio/FileOps.hpp"
 #include "audio/NativePath.hpp"
 #include "common/MarkedText.hpp"
+#include "lib/posix/UniqueFileDescriptor.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,7 +12,6 @@
 
 #include <chrono>
 #include <exception>
-#include <mutex>
 #include <thread>
 
 namespace zd {
@@ -20,15 +20,10 @@ namespace {
 
 constexpr auto kRetryPause = std::chrono::milliseconds(500);
 
-struct LastError {
-    std::mutex mutex;
-    std::string text;
-};
-
-LastError& TheLastError()
+std::string& TheLastError() noexcept
 {
-    static LastError last;
-    return last;
+    thread_local std::string text;
+    return text;
 }
 
 bool AsksForWrite(std::uint16_t mode)
@@ -61,11 +56,8 @@ bool Retry(int attempts, Open&& open)
 bool MakeEmptyFile(std::string_view markedPath)
 {
     const auto native = NativePathOf(markedPath);
-    const int fd = native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666) : -1;
-    if (fd >= 0) {
-        ::close(fd);
+    if (UniqueFileDescriptor(native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666) : -1))
         return true;
-    }
     if (native && errno == EEXIST)
         return true;
     const char* reason = !native || errno == ENOENT || errno == ENOTDIR ? "The system cannot find the path specified"
@@ -78,14 +70,12 @@ bool MakeEmptyFile(std::string_view markedPath)
 
 std::string LastFileError()
 {
-    std::lock_guard lock(TheLastError().mutex);
-    return TheLastError().text;
+    return TheLastError();
 }
 
 void SetLastFileError(std::string message)
 {
-    std::lock_guard lock(TheLastError().mutex);
-    TheLastError().text = std::move(message);
+    TheLastError() = std::move(message);
 }
 
 std::unique_ptr<TVRNFileStream> OpenWideFileStreamRetry(

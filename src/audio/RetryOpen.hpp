@@ -14,10 +14,10 @@ namespace zd {
 // the last attempt). They never throw: they give nullptr or false and leave
 // the reason of the last failure in LastFileError.
 
-// The message of the last failure inside the retrying openers ("" at
-// first). One text for the whole program, as a hint for log lines and
-// replies; writes and reads are guarded, so racing threads see one whole
-// message or another. noexcept apart from allocation.
+// The message of the last failure inside the retrying openers on this
+// thread ("" at first), as a hint for log lines and replies: one text per
+// thread, so a connection never shows another one's reason. noexcept apart
+// from allocation.
 std::string LastFileError();
 void SetLastFileError(std::string message);
 

@@ -115,18 +115,18 @@ TVRNFileStream::TVRNFileStream(std::string_view markedName, std::uint16_t mode)
         const int how = r && w ? O_RDWR : (w ? O_WRONLY : O_RDONLY);
         return ::open(native_.c_str(), flags | how, 0666);
     };
-    int fd = openWith(needRead, needWrite);
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == ETXTBSY) && (needRead != wantRead || needWrite != wantWrite)) {
-        fd = openWith(wantRead, wantWrite);
-        if (fd >= 0)
+    UniqueFileDescriptor file(openWith(needRead, needWrite));
+    if (!file && (errno == EACCES || errno == EROFS || errno == ETXTBSY) && (needRead != wantRead || needWrite != wantWrite)) {
+        file.Reset(openWith(wantRead, wantWrite));
+        if (file)
             lock = wantWrite ? Lock::Write : Lock::Read;
     }
-    if (fd < 0)
+    if (!file)
         ThrowOpenError(create, markedName, ReasonOf(errno, native_));
 
+    const int fd = file.Get();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
         ThrowOpenError(create, markedName, S_ISDIR(st.st_mode) ? "Access is denied"
                                                                 : "The system cannot find the file specified");
     }
@@ -147,16 +147,11 @@ TVRNFileStream::TVRNFileStream(std::string_view markedName, std::uint16_t mode)
         refused = NoConflict(fd, wantWrite ? F_WRLCK : F_RDLCK);
         break;
     }
-    if (refused != 0) {
-        ::close(fd);
+    if (refused != 0)
         ThrowOpenError(create, markedName, ReasonOf(refused, native_));
-    }
-    if (create && ::ftruncate(fd, 0) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ThrowOpenError(create, markedName, ReasonOf(error, native_));
-    }
-    fd_ = fd;
+    if (create && ::ftruncate(fd, 0) != 0)
+        ThrowOpenError(create, markedName, ReasonOf(errno, native_));
+    fd_ = std::move(file);
     canWrite_ = wantWrite;
 }
 
@@ -165,49 +160,19 @@ std::unique_ptr<TVRNFileStream> TVRNFileStream::Create(std::string_view markedNa
     return std::make_unique<TVRNFileStream>(markedName, mode);
 }
 
-TVRNFileStream::~TVRNFileStream()
-{
-    Close();
-}
-
-TVRNFileStream::TVRNFileStream(TVRNFileStream&& other) noexcept
-    : fd_(other.fd_), mode_(other.mode_), canWrite_(other.canWrite_), position_(other.position_),
-      name_(std::move(other.name_)), native_(std::move(other.native_))
-{
-    other.fd_ = -1;
-}
-
-TVRNFileStream& TVRNFileStream::operator=(TVRNFileStream&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        fd_ = other.fd_;
-        mode_ = other.mode_;
-        canWrite_ = other.canWrite_;
-        position_ = other.position_;
-        name_ = std::move(other.name_);
-        native_ = std::move(other.native_);
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
 void TVRNFileStream::Close() noexcept
 {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_.Close();
 }
 
 std::size_t TVRNFileStream::Read(void* buffer, std::size_t count)
 {
-    if (fd_ < 0)
+    if (!fd_)
         throw FileError("EReadError", "Stream read error");
     auto* out = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(position_));
+        const ssize_t n = ::pread(fd_.Get(), out + done, count - done, static_cast<off_t>(position_));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -229,12 +194,12 @@ void TVRNFileStream::ReadBuffer(void* buffer, std::size_t count)
 
 std::size_t TVRNFileStream::Write(const void* buffer, std::size_t count)
 {
-    if (fd_ < 0 || !canWrite_)
+    if (!fd_ || !canWrite_)
         throw FileError("EWriteError", "Stream write error");
     const auto* in = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pwrite(fd_, in + done, count - done, static_cast<off_t>(position_));
+        const ssize_t n = ::pwrite(fd_.Get(), in + done, count - done, static_cast<off_t>(position_));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -263,16 +228,16 @@ std::int64_t TVRNFileStream::Seek(std::int64_t offset, Origin origin)
 std::int64_t TVRNFileStream::Size() const
 {
     struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0)
+    if (!fd_ || ::fstat(fd_.Get(), &st) != 0)
         throw FileError("EReadError", "Stream read error");
     return static_cast<std::int64_t>(st.st_size);
 }
 
 void TVRNFileStream::SetSize(std::int64_t size)
 {
-    if (fd_ < 0 || !canWrite_ || size < 0)
+    if (!fd_ || !canWrite_ || size < 0)
         throw FileError("EWriteError", "Stream write error");
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+    if (::ftruncate(fd_.Get(), static_cast<off_t>(size)) != 0)
         throw FileError("EWriteError", std::string("Stream write error: ") + std::strerror(errno));
     if (position_ > size)
         position_ = size;
@@ -280,9 +245,9 @@ void TVRNFileStream::SetSize(std::int64_t size)
 
 void TVRNFileStream::Flush()
 {
-    if (fd_ < 0)
+    if (!fd_)
         throw FileError("EWriteError", "Stream write error");
-    if (canWrite_ && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+    if (canWrite_ && ::fdatasync(fd_.Get()) != 0 && errno != EINVAL && errno != EROFS)
         throw FileError("EWriteError", std::string("Stream write error: ") + std::strerror(errno));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lib/posix/UniqueFileDescriptor.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -53,9 +55,8 @@ public:
     // The same, as the stream object the callers keep.
     static std::unique_ptr<TVRNFileStream> Create(std::string_view markedName, std::uint16_t mode);
 
-    ~TVRNFileStream();
-    TVRNFileStream(TVRNFileStream&& other) noexcept;
-    TVRNFileStream& operator=(TVRNFileStream&& other) noexcept;
+    TVRNFileStream(TVRNFileStream&& other) noexcept = default;
+    TVRNFileStream& operator=(TVRNFileStream&& other) noexcept = default;
     TVRNFileStream(const TVRNFileStream&) = delete;
     TVRNFileStream& operator=(const TVRNFileStream&) = delete;
 
@@ -93,14 +94,14 @@ public:
     // Closes the file and drops its lock; later calls throw. noexcept.
     void Close() noexcept;
 
-    bool HasHandle() const noexcept { return fd_ >= 0; }
-    int Handle() const noexcept { return fd_; }
+    bool HasHandle() const noexcept { return fd_.IsDefined(); }
+    int Handle() const noexcept { return fd_.Get(); }
     std::uint16_t Mode() const noexcept { return mode_; }
     const std::string& FileName() const noexcept { return name_; }     // as given
     const std::string& NativePath() const noexcept { return native_; } // as opened
 
 private:
-    int fd_ = -1;
+    UniqueFileDescriptor fd_;
     std::uint16_t mode_ = 0;
     bool canWrite_ = false;
     std::int64_t position_ = 0;

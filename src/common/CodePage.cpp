@@ -1,6 +1,6 @@
 #include "common/CodePage.hpp"
 
-#include <iconv.h>
+#include "lib/iconv/Iconv.hpp"
 
 #include <cerrno>
 #include <clocale>
@@ -16,64 +16,18 @@ namespace {
 
 // One iconv descriptor per direction and thread: descriptors keep state and
 // are not to be shared between threads.
-class Converter {
-public:
-    Converter(const std::string& to, const std::string& from)
-        : cd_(iconv_open(to.c_str(), from.c_str()))
-    {
-    }
-    ~Converter()
-    {
-        if (valid())
-            iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    bool valid() const noexcept { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts as much as possible; returns false at the first byte sequence
-    // that cannot be converted, leaving in and inLeft there.
-    bool Step(const char*& in, std::size_t& inLeft, std::string& out)
-    {
-        char buffer[1024];
-        while (inLeft > 0) {
-            char* outPtr = buffer;
-            std::size_t outLeft = sizeof buffer;
-            char* inPtr = const_cast<char*>(in);
-            const std::size_t r = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
-            in = inPtr;
-            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-            if (r == static_cast<std::size_t>(-1)) {
-                if (errno == E2BIG)
-                    continue;
-                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-                return false;
-            }
-        }
-        return true;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-Converter& ConverterFor(const std::string& to, const std::string& from)
+Iconv& ConverterFor(const std::string& to, const std::string& from)
 {
-    thread_local std::map<std::pair<std::string, std::string>, std::unique_ptr<Converter>> cache;
+    thread_local std::map<std::pair<std::string, std::string>, std::unique_ptr<Iconv>> cache;
     auto& slot = cache[{to, from}];
     if (!slot)
-        slot = std::make_unique<Converter>(to, from);
+        slot = std::make_unique<Iconv>(to, from);
     return *slot;
 }
 
 bool IsValidCodePageName(const std::string& name)
 {
-    const iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    iconv_close(cd);
-    return true;
+    return Iconv("UTF-16LE", name).IsOpen();
 }
 
 std::string CodePageName(unsigned number)
@@ -130,8 +84,8 @@ std::string ToUtf16Bytes(std::u16string_view wide)
 // keep their value as code point.
 std::u16string SingleByteToWide(std::string_view text, const std::string& codePage)
 {
-    Converter& conv = ConverterFor("UTF-16LE", codePage);
-    if (!conv.valid())
+    Iconv& conv = ConverterFor("UTF-16LE", codePage);
+    if (!conv.IsOpen())
         return std::u16string(text.begin(), text.end());
     std::string bytes;
     const char* in = text.data();
@@ -149,9 +103,9 @@ std::u16string SingleByteToWide(std::string_view text, const std::string& codePa
 // Encodes wide text; characters the target cannot hold become "?".
 std::string WideTo(std::u16string_view wide, const std::string& target)
 {
-    Converter& conv = ConverterFor(target, "UTF-16LE");
+    Iconv& conv = ConverterFor(target, "UTF-16LE");
     const std::string bytes = ToUtf16Bytes(wide);
-    if (!conv.valid())
+    if (!conv.IsOpen())
         return {};
     std::string out;
     const char* in = bytes.data();
@@ -240,8 +194,8 @@ std::optional<std::u16string> Utf8ToWide(std::string_view text)
 {
     if (IsAscii(text))
         return WidenAscii(text);
-    Converter& conv = ConverterFor("UTF-16LE", "UTF-8");
-    if (!conv.valid())
+    Iconv& conv = ConverterFor("UTF-16LE", "UTF-8");
+    if (!conv.IsOpen())
         return std::nullopt;
     std::string bytes;
     const char* in = text.data();

@@ -9,7 +9,6 @@
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace zd {
 
@@ -37,16 +36,9 @@ std::string PeerOf(int fd)
 
 } // namespace
 
-Connection::Connection(int fd)
-    : fd_(fd), peerAddress_(PeerOf(fd)), stream_(std::make_unique<PlainStream>(fd))
+Connection::Connection(UniqueFileDescriptor socket)
+    : fd_(std::move(socket)), peerAddress_(PeerOf(fd_.Get())), stream_(std::make_unique<PlainStream>(fd_.Get()))
 {
-}
-
-Connection::~Connection()
-{
-    stream_.reset();
-    if (fd_ >= 0)
-        ::close(fd_);
 }
 
 std::size_t Connection::Fill()
@@ -155,7 +147,7 @@ bool Connection::BytesWaiting() const noexcept
     if (buffer_.size() > bufferStart_ || stream_->HasBufferedBytes())
         return true;
     int pending = 0;
-    return ::ioctl(fd_, FIONREAD, &pending) == 0 && pending > 0;
+    return ::ioctl(fd_.Get(), FIONREAD, &pending) == 0 && pending > 0;
 }
 
 std::vector<std::byte> Connection::TakeBufferedBytes()
@@ -175,7 +167,7 @@ void Connection::ReplaceStream(std::unique_ptr<ByteStream> stream)
 void Connection::Close() noexcept
 {
     if (!closed_.exchange(true))
-        ::shutdown(fd_, SHUT_RDWR);
+        ::shutdown(fd_.Get(), SHUT_RDWR);
 }
 
 } // namespace zd

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lib/posix/UniqueFileDescriptor.hpp"
 #include "net/ByteStream.hpp"
 #include "net/Limits.hpp"
 
@@ -25,8 +26,8 @@ public:
     static constexpr std::chrono::milliseconds kDefaultReadTimeout = limits::kReadTimeout;
 
     // Takes ownership of a connected socket. Reads the peer address.
-    explicit Connection(int fd);
-    ~Connection();
+    explicit Connection(UniqueFileDescriptor socket);
+    explicit Connection(int fd) : Connection(UniqueFileDescriptor(fd)) {}
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -63,7 +64,7 @@ public:
     // The peer's IPv4 address in dotted decimal ("" when unknown). noexcept.
     const std::string& PeerAddress() const noexcept { return peerAddress_; }
 
-    int Fd() const noexcept { return fd_; }
+    int Fd() const noexcept { return fd_.Get(); }
 
     // Hands out (and forgets) bytes read from the socket but not yet
     // consumed, so the TLS layer can start from them. noexcept apart from
@@ -84,7 +85,7 @@ public:
 private:
     std::size_t Fill(); // one read into the buffer; 0 = peer closed
 
-    int fd_;
+    UniqueFileDescriptor fd_; // outlives stream_, which uses it
     std::string peerAddress_;
     std::unique_ptr<ByteStream> stream_;
     bool tls_ = false;

@@ -55,30 +55,25 @@ void Listener::Listen(const std::string& address, std::uint16_t port, ServeHandl
     if (!address.empty() && ::inet_pton(AF_INET, address.c_str(), &bindTo.sin_addr) != 1)
         throw SocketError("Invalid address " + address);
 
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    UniqueFileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket)
         throw SocketError(std::strerror(errno));
+    const int fd = socket.Get();
     const int yes = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&bindTo), sizeof bindTo) != 0
-        || ::listen(fd, SOMAXCONN) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw SocketError(std::strerror(error));
-    }
+        || ::listen(fd, SOMAXCONN) != 0)
+        throw SocketError(std::strerror(errno));
     int wake[2];
-    if (::pipe2(wake, O_CLOEXEC) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw SocketError(std::strerror(error));
-    }
+    if (::pipe2(wake, O_CLOEXEC) != 0)
+        throw SocketError(std::strerror(errno));
     sockaddr_in bound{};
     socklen_t length = sizeof bound;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
 
-    listenFd_ = fd;
-    wakeFd_[0] = wake[0];
-    wakeFd_[1] = wake[1];
+    listen_ = std::move(socket);
+    wakeRead_.Reset(wake[0]);
+    wakeWrite_.Reset(wake[1]);
     serve_ = std::move(serve);
     onError_ = std::move(onError);
     boundPort_ = ntohs(bound.sin_port);
@@ -89,7 +84,7 @@ void Listener::Listen(const std::string& address, std::uint16_t port, ServeHandl
 void Listener::AcceptLoop()
 {
     for (;;) {
-        pollfd waiting[2] = {{listenFd_, POLLIN, 0}, {wakeFd_[0], POLLIN, 0}};
+        pollfd waiting[2] = {{listen_.Get(), POLLIN, 0}, {wakeRead_.Get(), POLLIN, 0}};
         if (::poll(waiting, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -99,8 +94,8 @@ void Listener::AcceptLoop()
         }
         if (waiting[1].revents != 0)
             return;
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
+        UniqueFileDescriptor accepted(::accept4(listen_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!accepted) {
             const int error = errno; // the error handler may change errno
             if (error == EINTR || error == EAGAIN || error == ECONNABORTED)
                 continue;
@@ -116,7 +111,7 @@ void Listener::AcceptLoop()
         try {
             auto& entry = connections_.emplace_back();
             added = true;
-            entry.connection = std::make_shared<Connection>(fd); // owns fd from here
+            entry.connection = std::make_shared<Connection>(std::move(accepted));
             PrepareAccepted(*entry.connection);
             entry.thread = std::thread([this, &entry] {
                 try {
@@ -132,11 +127,8 @@ void Listener::AcceptLoop()
         } catch (const std::exception& error) {
             // No thread (or memory) for this connection: refuse it and go on
             // accepting instead of ending the process.
-            const bool owned = added && connections_.back().connection != nullptr;
             if (added)
-                connections_.pop_back(); // closes the socket when it owned it
-            if (!owned)
-                ::close(fd);
+                connections_.pop_back(); // closes the socket once the connection has it
             lock.unlock();
             if (onError_)
                 onError_(error);
@@ -149,13 +141,12 @@ void Listener::Stop() noexcept
     if (!listening_)
         return;
     const char stop = 1;
-    [[maybe_unused]] const auto written = ::write(wakeFd_[1], &stop, 1);
+    [[maybe_unused]] const auto written = ::write(wakeWrite_.Get(), &stop, 1);
     if (acceptThread_.joinable())
         acceptThread_.join();
-    ::close(listenFd_);
-    ::close(wakeFd_[0]);
-    ::close(wakeFd_[1]);
-    listenFd_ = wakeFd_[0] = wakeFd_[1] = -1;
+    listen_.Close();
+    wakeRead_.Close();
+    wakeWrite_.Close();
     boundPort_ = 0;
     listening_ = false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lib/posix/UniqueFileDescriptor.hpp"
 #include "net/Connection.hpp"
 
 #include <atomic>
@@ -62,8 +63,9 @@ private:
 
     void AcceptLoop();
 
-    int listenFd_ = -1;
-    int wakeFd_[2] = {-1, -1};
+    UniqueFileDescriptor listen_;
+    UniqueFileDescriptor wakeRead_;  // a byte here ends the accepting thread
+    UniqueFileDescriptor wakeWrite_;
     std::thread acceptThread_;
     std::atomic<bool> listening_{false};
     std::atomic<std::uint16_t> boundPort_{0};

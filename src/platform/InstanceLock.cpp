@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 namespace zd {
 
@@ -29,22 +28,9 @@ InstanceLock::InstanceLock(std::string_view rootFolder)
     if (folder.back() != '/')
         folder += '/';
     path_ = folder + "zodavizi-" + InstallationId(rootFolder) + ".lock";
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return;
-    }
-    fd_ = fd;
-}
-
-InstanceLock::~InstanceLock()
-{
-    // The file stays: removing it would let a third copy lock a fresh file
-    // while a second still waits on the old one.
-    if (fd_ >= 0)
-        ::close(fd_);
+    UniqueFileDescriptor file(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (file && ::flock(file.Get(), LOCK_EX | LOCK_NB) == 0)
+        file_ = std::move(file);
 }
 
 } // namespace zd

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lib/posix/UniqueFileDescriptor.hpp"
+
 #include <string>
 #include <string_view>
 
@@ -18,16 +20,17 @@ public:
     // false also when the lock file cannot be opened. noexcept apart from
     // allocation.
     explicit InstanceLock(std::string_view rootFolder);
-    ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
-    bool Acquired() const noexcept { return fd_ >= 0; }
+    bool Acquired() const noexcept { return file_.IsDefined(); }
     const std::string& Path() const noexcept { return path_; }
 
 private:
     std::string path_;
-    int fd_ = -1;
+    // Held while locked. The file stays when it goes: removing it would let
+    // a third copy lock a fresh file while a second still waits on the old one.
+    UniqueFileDescriptor file_;
 };
 
 } // namespace zd

@@ -1,6 +1,7 @@
 #include "platform/RestoreSignal.hpp"
 
 #include "common/Error.hpp"
+#include "lib/posix/UniqueFileDescriptor.hpp"
 #include "platform/InstanceLock.hpp"
 
 #include <atomic>
@@ -16,20 +17,17 @@ namespace zd {
 RestoreSignal::RestoreSignal(std::string_view rootFolder)
     : name_("/zodavizi-" + InstallationId(rootFolder) + "-restore")
 {
-    const int fd = ::shm_open(name_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    // The mapping outlives the descriptor, which goes at the end of this scope.
+    const UniqueFileDescriptor block(::shm_open(name_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!block)
         throw Error("EOSError", std::strerror(errno));
+    const int fd = block.Get();
     struct stat facts{};
-    if (::fstat(fd, &facts) != 0 || (facts.st_size < 1 && ::ftruncate(fd, 1) != 0)) {
-        const int error = errno;
-        ::close(fd);
-        throw Error("EOSError", std::strerror(error));
-    }
+    if (::fstat(fd, &facts) != 0 || (facts.st_size < 1 && ::ftruncate(fd, 1) != 0))
+        throw Error("EOSError", std::strerror(errno));
     void* mapped = ::mmap(nullptr, 1, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    const int error = errno;
-    ::close(fd);
     if (mapped == MAP_FAILED)
-        throw Error("EOSError", std::strerror(error));
+        throw Error("EOSError", std::strerror(errno));
     byte_ = static_cast<std::uint8_t*>(mapped);
 }
 

@@ -1,9 +1,9 @@
 #include "server/SettingsFile.hpp"
 
 #include "audio/NativePath.hpp"
-
 #include "audio/TVRNFileStream.hpp"
 #include "common/Scramble.hpp"
+#include "lib/posix/UniqueFileDescriptor.hpp"
 #include "server/UserList.hpp"
 
 #include <algorithm>
@@ -82,21 +82,21 @@ bool CopyFileReplacing(const std::string& from, const std::string& to);
 bool WriteFileReplacing(const std::string& path, const std::string& bytes)
 {
     const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
+    UniqueFileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!file)
         return false;
     std::size_t done = 0;
     bool ok = true;
     while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(file.Get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         ok = n > 0;
         if (ok)
             done += static_cast<std::size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::fsync(file.Get()) == 0;
+    ok = file.Close() && ok;
     ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok)
         ::unlink(temporary.c_str());
@@ -105,25 +105,21 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes)
 
 bool ReadWholeFile(const std::string& path, std::string& bytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const UniqueFileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file)
         return false;
     bytes.clear();
     char chunk[8192];
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(file.Get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            ::close(fd);
+        if (n < 0)
             return false;
-        }
         if (n == 0)
-            break;
+            return true;
         bytes.append(chunk, static_cast<std::size_t>(n));
     }
-    ::close(fd);
-    return true;
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to)

@@ -4,6 +4,7 @@
 
 #include "common/Error.hpp"
 #include "lib/openssl/TlsContext.hpp"
+#include "lib/posix/UniqueFileDescriptor.hpp"
 #include "net/TlsStream.hpp"
 
 #include <arpa/inet.h>
@@ -55,7 +56,7 @@ private:
     int fd_;
 };
 
-int ConnectTo(const std::string& host, std::uint16_t port)
+zd::UniqueFileDescriptor ConnectTo(const std::string& host, std::uint16_t port)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -65,17 +66,16 @@ int ConnectTo(const std::string& host, std::uint16_t port)
     if (status != 0)
         throw std::runtime_error("cannot resolve " + host + ": " + ::gai_strerror(status));
     std::string failure = "no address";
-    int fd = -1;
-    for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
-        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd >= 0 && ::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
+    zd::UniqueFileDescriptor fd;
+    for (addrinfo* a = found; a != nullptr && !fd; a = a->ai_next) {
+        fd.Reset(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
+        if (fd && ::connect(fd.Get(), a->ai_addr, a->ai_addrlen) != 0) {
             failure = std::strerror(errno);
-            ::close(fd);
-            fd = -1;
+            fd.Close();
         }
     }
     ::freeaddrinfo(found);
-    if (fd < 0)
+    if (!fd)
         throw std::runtime_error("cannot connect to " + host + ":" + std::to_string(port) + ": " + failure);
     return fd;
 }
@@ -84,18 +84,11 @@ int ConnectTo(const std::string& host, std::uint16_t port)
 
 struct Client::State {
     LoginOptions options;
-    int fd = -1;
+    zd::UniqueFileDescriptor fd; // outlives stream, so close_notify goes first
     SslCtxPtr context;
     std::unique_ptr<ByteStream> stream;
     std::string buffer;
     bool tls = false;
-
-    ~State()
-    {
-        stream.reset();  // close_notify before the socket goes
-        if (fd >= 0)
-            ::close(fd);
-    }
 
     // One read into the buffer; false when the server closed.
     bool Fill(std::chrono::milliseconds timeout)
@@ -111,7 +104,7 @@ Client::Client(const LoginOptions& options) : state_(std::make_unique<State>())
 {
     state_->options = options;
     state_->fd = ConnectTo(options.host, options.port);
-    state_->stream = std::make_unique<SocketStream>(state_->fd);
+    state_->stream = std::make_unique<SocketStream>(state_->fd.Get());
 }
 
 Client::~Client() = default;
@@ -125,7 +118,7 @@ std::string Client::Login()
     WriteLine(state_->options.clientInfo);
     state_->context = MakeClientTlsContext(state_->options.caFile);
     const std::string ahead = std::exchange(state_->buffer, std::string());
-    auto tls = std::make_unique<TlsStream>(state_->context.get(), state_->fd, TlsStream::Role::Client,
+    auto tls = std::make_unique<TlsStream>(state_->context.get(), state_->fd.Get(), TlsStream::Role::Client,
                                            std::as_bytes(std::span(ahead)), state_->options.timeout,
                                            state_->options.host);
     if (state_->options.caFile.empty())

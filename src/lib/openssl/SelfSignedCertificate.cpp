@@ -1,6 +1,7 @@
 #include "lib/openssl/SelfSignedCertificate.hpp"
 
 #include "lib/openssl/OpenSslOwners.hpp"
+#include "lib/posix/UniqueFileDescriptor.hpp"
 
 #include <openssl/bn.h>
 #include <openssl/pem.h>
@@ -38,22 +39,19 @@ std::string PemText(BIO* bio)
 
 void WriteFile(const std::string& path, const std::string& content, mode_t mode)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
+    UniqueFileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+    if (!file)
         throw FileError("EFCreateError", "Cannot create file \"" + path + "\". " + std::strerror(errno));
     std::size_t done = 0;
     while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        const ssize_t n = ::write(file.Get(), content.data() + done, content.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            const int error = errno;
-            ::close(fd);
-            throw FileError("EWriteError", std::strerror(error));
-        }
+        if (n <= 0)
+            throw FileError("EWriteError", std::strerror(errno));
         done += static_cast<std::size_t>(n);
     }
-    if (::close(fd) != 0)
+    if (!file.Close())
         throw FileError("EWriteError", std::strerror(errno));
 }
 
