@@ -2,6 +2,7 @@
 
 #include "common/CodePage.hpp"
 #include "common/MarkedText.hpp"
+#include "common/Texts.hpp"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -51,30 +52,12 @@ bool IsAscii(std::string_view text)
 // The form of a name compared without regard to letter case.
 std::string FoldKey(std::string_view utf8)
 {
-    if (IsAscii(utf8)) {
-        std::string key(utf8);
-        for (auto& c : key)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c + 32);
-        return key;
-    }
+    if (IsAscii(utf8))
+        return AsciiLower(utf8);
     const auto wide = Utf8ToWide(utf8);
     if (!wide)
         return std::string(utf8);
     return WideToUtf8(WideLower(*wide));
-}
-
-// a equals the lower-case ASCII text b without regard to letter case.
-bool AsciiEqualIgnoringCase(std::string_view a, std::string_view lowerB)
-{
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-        if (c != lowerB[i])
-            return false;
-    }
-    return true;
 }
 
 struct DirCloser {
@@ -97,7 +80,7 @@ std::string FindEntryIgnoringCase(const std::string& folder, const std::string& 
             continue;
         bool same = false;
         if (asciiComponent && IsAscii(name))
-            same = name.size() == key.size() && AsciiEqualIgnoringCase(name, key);
+            same = name.size() == key.size() && SameAsciiIgnoringCase(name, key);
         else
             same = FoldKey(name) == key;
         if (same && (found.empty() || name < found))
@@ -166,8 +149,8 @@ std::optional<std::string> DriveFolder(char letter)
     }
     if (map.empty())
         return std::nullopt;
-    const char lower = static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter + 32 : letter);
-    const char upper = static_cast<char>(lower - 32);
+    const char lower = AsciiLower(letter);
+    const char upper = AsciiUpper(letter);
     for (const char c : {lower, upper}) {
         std::string entry = map + c + ":";
         if (IsDirectory(entry))

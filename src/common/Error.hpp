@@ -53,4 +53,10 @@ inline std::string ClassNameOf(const std::exception& error)
     return "Exception";
 }
 
+// An exception as replies and log lines show it: "class name: message".
+inline std::string ErrorText(const std::exception& error)
+{
+    return ClassNameOf(error) + ": " + error.what();
+}
+
 } // namespace zd

@@ -1,5 +1,7 @@
 #include "common/Texts.hpp"
 
+#include <algorithm>
+
 #include "common/MarkedText.hpp"
 #include "common/Translate.hpp"
 
@@ -18,9 +20,22 @@ std::string AsciiLower(std::string_view text)
 {
     std::string out(text);
     for (auto& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
+        c = AsciiLower(c);
     return out;
+}
+
+std::string AsciiUpper(std::string_view text)
+{
+    std::string out(text);
+    for (auto& c : out)
+        c = AsciiUpper(c);
+    return out;
+}
+
+bool SameAsciiIgnoringCase(std::string_view a, std::string_view b) noexcept
+{
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 void BreakAtChar(std::vector<std::string>& list, std::string_view text, char delimiter)

@@ -13,8 +13,19 @@ namespace zd {
 // Trims spaces and control characters (bytes up to 0x20) at both ends.
 std::string_view TrimText(std::string_view text) noexcept;
 
-// Lower-cases ASCII letters only.
+// ASCII letters change case; every other byte stays as it is.
+constexpr char AsciiLower(char c) noexcept
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+constexpr char AsciiUpper(char c) noexcept
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 std::string AsciiLower(std::string_view text);
+std::string AsciiUpper(std::string_view text);
+// Equal without regard to the case of ASCII letters. noexcept.
+bool SameAsciiIgnoringCase(std::string_view a, std::string_view b) noexcept;
 
 // Clears the list and adds the pieces between single delimiters: ";a" gives
 // "" and "a"; "a;;b" gives "a", "" and "b"; "a;" gives only "a"; an empty

@@ -34,10 +34,7 @@ std::int64_t Scale(std::int64_t a, std::int64_t b, std::int64_t c) noexcept
 // The position of " HTTP/1." in the upper-cased line, or npos.
 std::size_t HttpMark(std::string_view line)
 {
-    std::string upper(line);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
-    return upper.find(" HTTP/1.");
+    return AsciiUpper(line).find(" HTTP/1.");
 }
 
 } // namespace

@@ -16,7 +16,7 @@ public:
     // Appends a line to the activity log. Any thread. noexcept.
     virtual void Log(const std::string& text) noexcept = 0;
     // Runs the job on the main thread and waits for its end. Rethrows what
-    // the job throws; throws Error when the main thread has ended.
+    // the job throws.
     virtual void RunOnMainThread(const std::function<void()>& job) = 0;
 };
 

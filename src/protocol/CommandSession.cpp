@@ -14,11 +14,7 @@ namespace {
 
 bool ContainsHttpVersion(std::string_view line)
 {
-    std::string upper(line);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
-    return upper.find(" HTTP/1.") != std::string::npos;
+    return AsciiUpper(line).find(" HTTP/1.") != std::string::npos;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "protocol/PlaylistTransfer.hpp"
 #include "protocol/SettingsReply.hpp"
 #include "protocol/Upload.hpp"
+#include "common/Texts.hpp"
 
 #include <algorithm>
 #include <array>
@@ -30,13 +31,6 @@ constexpr std::array<DispatchRow, 12> rows{{
     {"Search=", CommandMatch::Prefix, 8, 1023, &HandleSearch},
 }};
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) noexcept
-{
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 } // namespace
 
 std::span<const DispatchRow> DispatchTable() noexcept
@@ -48,8 +42,8 @@ const DispatchRow* FindCommand(std::string_view line) noexcept
 {
     for (const auto& row : rows) {
         const bool match = row.match == CommandMatch::WholeLine
-            ? SameTextIgnoringCase(line, row.word)
-            : SameTextIgnoringCase(line.substr(0, row.word.size()), row.word);
+            ? SameAsciiIgnoringCase(line, row.word)
+            : SameAsciiIgnoringCase(line.substr(0, row.word.size()), row.word);
         if (match)
             return &row;
     }

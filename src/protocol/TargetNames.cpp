@@ -1,6 +1,7 @@
 #include "protocol/TargetNames.hpp"
 
 #include "common/MarkedText.hpp"
+#include "common/Texts.hpp"
 
 namespace zd {
 
@@ -34,15 +35,7 @@ bool IsPlaylistFileName(std::string_view name) noexcept
     constexpr std::string_view kExtension = ".plg";
     if (!IsPlainFileName(name) || name.size() <= kExtension.size())
         return false;
-    const std::string_view tail = name.substr(name.size() - kExtension.size());
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        char c = tail[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-        if (c != kExtension[i])
-            return false;
-    }
-    return true;
+    return SameAsciiIgnoringCase(name.substr(name.size() - kExtension.size()), kExtension);
 }
 
 std::string BackupPathOf(std::string_view path)

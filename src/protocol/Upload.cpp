@@ -25,11 +25,6 @@
 namespace zd {
 namespace {
 
-std::string ErrorText(const std::exception& error)
-{
-    return ClassNameOf(error) + ": " + error.what();
-}
-
 void WriteLineIgnoringErrors(Connection& connection, std::string_view line) noexcept
 {
     try {

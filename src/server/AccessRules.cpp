@@ -6,16 +6,6 @@ namespace zd {
 
 namespace {
 
-std::string LowerAsciiLetters(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 } // namespace
 
 AccessResult CheckAccess(const TUser* user, std::string_view password, std::string_view peerAddress) noexcept
@@ -34,8 +24,8 @@ bool IsCategoryPermitted(const TUser& user, std::string_view category) noexcept
     bool listed = true;
     if (!user.Categories.empty()) {
         try {
-            const std::string list = ";" + LowerAsciiLetters(user.Categories) + ";";
-            listed = list.find(";" + LowerAsciiLetters(category) + ";") != std::string::npos;
+            const std::string list = ";" + AsciiLower(user.Categories) + ";";
+            listed = list.find(";" + AsciiLower(category) + ";") != std::string::npos;
         } catch (...) {
             listed = false; // out of memory: permit nothing rather than everything
         }

@@ -200,7 +200,7 @@ void Connections::TCPServerException(ServedConnection& served, const std::except
     if (!data)
         return;
     try {
-        form_.LogEvent("**** " + ClassNameOf(error) + ": " + error.what());
+        form_.LogEvent("**** " + ErrorText(error));
     } catch (...) {
     }
     if (data->IsStream)
@@ -210,7 +210,7 @@ void Connections::TCPServerException(ServedConnection& served, const std::except
 void Connections::TCPServerListenException(const std::exception& error) noexcept
 {
     try {
-        std::string line = "**** Listener Thread " + ClassNameOf(error) + ": " + error.what();
+        std::string line = "**** Listener Thread " + ErrorText(error);
         // The accepting thread must not wait for the main thread, which may
         // be joining it.
         form_.Main().Post([this, line = std::move(line)] { form_.LogEvent(line); });

@@ -35,9 +35,10 @@ public:
 
     // Runs the work on the main thread and returns its result once it ran.
     // On the main thread it runs at once; from other threads jobs run in the
-    // order handed over. An exception thrown by the work is rethrown to the
-    // caller. Every thread that may call it must have ended before the
-    // object is destroyed.
+    // order handed over. Throws only what the work throws, rethrown to the
+    // caller. The main thread serves these jobs until every thread that may
+    // call it has ended (shutdown pumps them while connections end); such a
+    // thread must not call it after that.
     template <class Work>
     auto RunOnMainThread(Work&& work) -> std::invoke_result_t<Work&>
     {

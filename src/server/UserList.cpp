@@ -1,4 +1,5 @@
 #include "server/UserList.hpp"
+#include "common/Texts.hpp"
 
 #include <algorithm>
 
@@ -6,19 +7,14 @@ namespace zd {
 
 namespace {
 
-char FoldCase(char c) noexcept
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 } // namespace
 
 int CompareLogins(std::string_view a, std::string_view b) noexcept
 {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(FoldCase(a[i]));
-        const auto y = static_cast<unsigned char>(FoldCase(b[i]));
+        const auto x = static_cast<unsigned char>(AsciiUpper(a[i]));
+        const auto y = static_cast<unsigned char>(AsciiUpper(b[i]));
         if (x != y)
             return x < y ? -1 : 1;
     }

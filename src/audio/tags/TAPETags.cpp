@@ -24,35 +24,11 @@ namespace {
 constexpr std::int64_t kMinFileSize = 160;
 constexpr std::int64_t kID3v1Size = 128;
 
-bool SameName(std::string_view a, std::string_view b) noexcept
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-// Reads exactly out.size() bytes at pos. Throws FileError.
+// Reads count bytes at pos; false when the file ends first. Throws FileError.
 bool ReadAt(TVRNFileStream& stream, std::int64_t pos, void* out, std::size_t count)
 {
     stream.Seek(pos, TVRNFileStream::Origin::Begin);
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t got = stream.Read(static_cast<char*>(out) + done, count - done);
-        if (got == 0)
-            return false;
-        done += got;
-    }
-    return true;
+    return stream.Read(out, count) == count;
 }
 
 // An APEv2 header in the 32 bytes before the items at itemsStart, with the
@@ -231,7 +207,7 @@ std::int64_t TAPETags::TagStart() const noexcept
 int TAPETags::IndexOf(std::string_view name) const noexcept
 {
     for (std::size_t i = 0; i < fields_.size(); ++i)
-        if (SameName(fields_[i].Name, name))
+        if (SameAsciiIgnoringCase(fields_[i].Name, name))
             return static_cast<int>(i);
     return -1;
 }

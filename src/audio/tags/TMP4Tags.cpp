@@ -69,9 +69,7 @@ void TMP4Tags::ReadItem(std::span<const std::uint8_t> item)
     std::string name(AsText(item.first(4)));
     if (static_cast<unsigned char>(name[0]) == 0xA9)
         name.erase(0, 1);
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    name = AsciiLower(name);
     const std::span<const std::uint8_t> data = item.size() > 20 ? item.subspan(20) : std::span<const std::uint8_t>{};
     std::string value;
     if (name == "trkn") {

@@ -21,15 +21,6 @@ std::string_view TrimRight(std::string_view text) noexcept
     return text;
 }
 
-std::string UpperAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 } // namespace
 
 void ReadVorbisComments(std::span<const std::uint8_t> bytes, VorbisCommentStyle style,
@@ -62,10 +53,10 @@ void ReadVorbisComments(std::span<const std::uint8_t> bytes, VorbisCommentStyle 
         const std::string_view name = text.substr(0, equals);
         const std::string_view value = text.substr(equals + 1);
         if (style == VorbisCommentStyle::Ogg) {
-            names.push_back(UpperAscii(TrimLeft(name)));
+            names.push_back(AsciiUpper(TrimLeft(name)));
             values.push_back(MarkIfHigh(TrimRight(value)));
         } else {
-            names.push_back(UpperAscii(name));
+            names.push_back(AsciiUpper(name));
             values.push_back(MarkIfHigh(TrimText(value)));
         }
     }
