@@ -194,16 +194,16 @@ const LibraryRecordView* LibraryReader::Next()
 LibraryWriter::LibraryWriter(std::string nativePath)
     : path_(std::move(nativePath)), temporary_(path_ + ".tmp" + std::to_string(::getpid()))
 {
-    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0)
+    file_.Reset(::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!file_)
         throw FileError("EFCreateError", "Cannot create file \"" + temporary_ + "\". " + std::strerror(errno));
     pending_.push_back(static_cast<char>(kLibraryVersion));
 }
 
 LibraryWriter::~LibraryWriter()
 {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (file_) {
+        file_.Close();
         ::unlink(temporary_.c_str());
     }
 }
@@ -223,7 +223,7 @@ void LibraryWriter::Flush()
 {
     std::size_t done = 0;
     while (done < pending_.size()) {
-        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+        const ssize_t n = ::write(file_.Get(), pending_.data() + done, pending_.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -236,11 +236,9 @@ void LibraryWriter::Flush()
 void LibraryWriter::Commit()
 {
     Flush();
-    if (::fsync(fd_) != 0)
+    if (::fsync(file_.Get()) != 0)
         ThrowWriteError(temporary_);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0 || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+    if (!file_.Close() || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary_.c_str());
         errno = error;

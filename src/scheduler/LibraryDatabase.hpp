@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lib/posix/UniqueFileDescriptor.hpp"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -142,7 +144,7 @@ private:
 
     std::string path_;
     std::string temporary_;
-    int fd_ = -1;
+    UniqueFileDescriptor file_;
     std::string pending_;
 };
 
