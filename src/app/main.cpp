@@ -4,6 +4,7 @@
 
 #include "core/Version.hpp"
 #include "gui/WindowApp.hpp"
+#include "preview/PreviewServer.hpp"
 #include "protocol/CommandSession.hpp"
 #include "server/MainForm.hpp"
 #include "server/MainThread.hpp"
@@ -185,8 +186,10 @@ int main(int argc, char** argv)
     zd::StartOptions start = line.start;
     start.Headless = line.headless || !zd::gui::WindowApp::DisplayAvailable();
     zd::MainThread mainThread;
+    zd::PreviewServer previews; // outlives the form, whose hooks reach it
     zd::MainForm form(mainThread, start);
     zd::InstallCommandSession(form);
+    previews.Install(form);
     std::unique_ptr<zd::gui::WindowApp> window;
     if (!start.Headless)
         window = std::make_unique<zd::gui::WindowApp>(argc, argv, mainThread, form);

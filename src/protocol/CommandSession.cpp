@@ -4,7 +4,6 @@
 #include "net/Connection.hpp"
 #include "protocol/Dispatch.hpp"
 #include "protocol/PlaylistTransfer.hpp"
-#include "protocol/PreviewRequest.hpp"
 #include "protocol/Session.hpp"
 #include "scheduler/SharedFiles.hpp"
 #include "server/MainForm.hpp"
@@ -43,7 +42,12 @@ void TCPServerExecute(MainForm& form, Connection& connection, TContextData& cont
         return;
     }
     if (ContainsHttpVersion(line)) {
-        HandlePreviewRequest(session, line);
+        if (const auto& preview = form.GetHooks().PreviewRequest) {
+            preview(form, connection, context, line);
+        } else {
+            connection.Write("HTTP/1.1 503 Service Unavailable\r\n\r\n");
+            connection.Close();
+        }
         return;
     }
     if (!context.User) {

@@ -170,6 +170,9 @@ public:
         // to log ("File restored", "Restore attempt failed") when it restored
         // something or failed, nullopt when nothing was open.
         std::function<std::optional<std::string>(MainForm&, TUser&)> RestorePlaylist;
+        // Serves an HTTP preview request whose first line was read, on the
+        // connection's thread (the command session hands it over).
+        std::function<void(MainForm&, Connection&, TContextData&, std::string_view)> PreviewRequest;
         // Closes the preview stream of a stream connection.
         std::function<void(MainForm&, TContextData&)> ClosePreviewStream;
         // Drops every preview stream of the account, highest slot first.

@@ -151,7 +151,7 @@ TEST_F(Login, AnHttpRequestLineGoesToThePreviewBranch)
             ASSERT_EQ(client.Login("demo", "demo"), "OK");
         }
         client.WriteLine("get /x.mp3 http/1.1");
-        EXPECT_EQ(client.ReadLine(), "HTTP/1.1 503 Service Unavailable");
+        EXPECT_EQ(client.ReadLine(), "HTTP/1.1 401 Unauthorized");
         EXPECT_TRUE(client.ServerClosed());
     }
 }
