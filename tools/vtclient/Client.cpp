@@ -183,6 +183,13 @@ std::string Client::ReadUntilQuiet(std::chrono::milliseconds quiet)
     return std::exchange(state_->buffer, std::string());
 }
 
+std::string Client::ReadSome()
+{
+    if (state_->buffer.empty())
+        state_->Fill(state_->options.timeout);
+    return std::exchange(state_->buffer, std::string());
+}
+
 void Client::SetTimeout(std::chrono::milliseconds timeout) noexcept
 {
     state_->options.timeout = timeout;

@@ -45,6 +45,9 @@ public:
     // Whatever arrives until the server has been quiet for `quiet` (the first
     // byte is awaited for the full time-out); empty when the server closed.
     std::string ReadUntilQuiet(std::chrono::milliseconds quiet);
+    // The bytes buffered, or else what one read brings (waiting up to the
+    // time-out); empty when the server closed.
+    std::string ReadSome();
     void SetTimeout(std::chrono::milliseconds timeout) noexcept;
     const LoginOptions& Options() const noexcept;
     bool IsTls() const noexcept;

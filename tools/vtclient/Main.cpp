@@ -2,6 +2,7 @@
 // sends each command and prints what comes back.
 
 #include "Client.hpp"
+#include "PreviewCommand.hpp"
 
 #include <charconv>
 #include <cstdio>
@@ -34,7 +35,9 @@ void Usage()
                  "Logs in (the credentials travel inside TLS), prints the login reply, then sends\n"
                  "each COMMAND as one line and prints the reply. Subcommands ([ARG] is optional;\n"
                  "optional arguments end at the next subcommand name, at a lone \"--\" (dropped)\n"
-                 "or at the end):\n";
+                 "or at the end):\n"
+                 "  preview NAME [--bytes START-END | --ms START-END] [--player] [--rg] -o FILE\n"
+                 "      (alone, instead of the login: fetches an MP3 preview over HTTP)\n";
     for (const ClientCommand& command : ClientCommands())
         std::cerr << "  " << command.name << " " << command.usage << "\n";
     std::cerr << "Exit code 0 only when the login reply is \"OK\" and every subcommand succeeded.\n";
@@ -89,10 +92,16 @@ int main(int argc, char** argv)
 {
     LoginOptions options;
     std::vector<std::string> commands;
+    std::optional<std::vector<std::string>> preview;
     bool haveUser = false;
     bool havePassword = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "preview" && commands.empty()) {
+            // Everything after it is the preview's own.
+            preview.emplace(argv + i + 1, argv + argc);
+            break;
+        }
         auto value = [&]() -> std::optional<std::string> {
             if (i + 1 >= argc)
                 return std::nullopt;
@@ -156,6 +165,8 @@ int main(int argc, char** argv)
     }
 
     try {
+        if (preview)
+            return zd::vtclient::RunPreview(options, *preview);
         Client client(options);
         const std::string reply = client.Login();
         std::cout << reply << "\n" << std::flush;
