@@ -15,6 +15,10 @@
 #include "preview/StreamPipeline.hpp"
 #include "server/MainForm.hpp"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace zd {
 
 namespace {
@@ -177,6 +181,10 @@ void PreviewServer::HandlePreviewRequest(MainForm& form, Connection& connection,
     stream->ReserveBuffer(static_cast<std::size_t>(lengths.ContentLength + kBufferSlack));
     encoder.SetDelay(0);
     encoder.Run();
+    // The body leaves in bursts as it is encoded: each goes out at once,
+    // not held back until the client acknowledges the head.
+    const int noDelay = 1;
+    ::setsockopt(connection.Fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     connection.Write("HTTP/1.1 200 OK\r\n"
                      "Server: Vornelle ZO Davizi\r\n"
                      "Accept-Ranges: bytes\r\n"
