@@ -2,6 +2,7 @@
 
 #include "audio/FileDuration.hpp"
 #include "audio/FileOps.hpp"
+#include "audio/NativePath.hpp"
 #include "audio/tags/TAPETags.hpp"
 #include "common/Numbers.hpp"
 #include "common/Texts.hpp"
@@ -64,7 +65,7 @@ bool Authenticated(const TUser& user, const std::string& password, const std::st
 // replay gain from the tag when asked.
 std::int64_t PrepareDecoder(TWinampIn& decoder, const PreviewRequest& request)
 {
-    if (request.FileName.empty() || !FileExistsMarked(request.FileName))
+    if (!IsClientFileName(request.FileName) || !FileExistsMarked(request.FileName))
         return -1;
     const std::string chosen = ChoosePlugin(request.FileName);
     if (chosen != decoder.PluginFilename || !decoder.PluginLoaded()) {
@@ -101,6 +102,8 @@ void PreviewServer::HandlePreviewRequest(MainForm& form, Connection& connection,
     ReadHead(connection, request);
     request.DecodeCredentials();
     const std::string& name = request.Credentials;
+    // What the client chose, as the log and the list may show it.
+    const std::string shownName = ClientText(name);
     const std::string peer = connection.PeerAddress();
     if (name.empty()) {
         Answer(connection, "HTTP/1.1 401 Unauthorized", "WWW-Authenticate: Basic");
@@ -120,13 +123,13 @@ void PreviewServer::HandlePreviewRequest(MainForm& form, Connection& connection,
     });
     if (!known) {
         Answer(connection, "HTTP/1.1 403 Forbidden");
-        form.LogEvent(AudioPrefix() + TrFormat("Login attempt by user %0:s failed on IP %1:s.", {name, peer}));
+        form.LogEvent(AudioPrefix() + TrFormat("Login attempt by user %0:s failed on IP %1:s.", {shownName, peer}));
         connection.Close();
         return;
     }
     if (slot == nullptr) {
         Answer(connection, "HTTP/1.1 503 Service Unavailable");
-        form.LogEvent(AudioPrefix() + TrFormat("No players available for user %0:s", {name}));
+        form.LogEvent(AudioPrefix() + TrFormat("No players available for user %0:s", {shownName}));
         connection.Close();
         return;
     }
@@ -148,19 +151,19 @@ void PreviewServer::HandlePreviewRequest(MainForm& form, Connection& connection,
     } guard{form, *slot, context, stream.get()};
     form.RunOnMainThread([&] {
         slot->Stream = stream;
-        form.Connected().AddStream(Tr("Audio") + ": " + name + " - Stream " + std::to_string(slot->Index), slot);
+        form.Connected().AddStream(Tr("Audio") + ": " + shownName + " - Stream " + std::to_string(slot->Index), slot);
         form.UpdateTrayStatus();
     });
-    form.LogEvent(StreamPrefix(slot->Index) + TrFormat("User %0:s connected on IP %1:s.", {name, peer}));
+    form.LogEvent(StreamPrefix(slot->Index) + TrFormat("User %0:s connected on IP %1:s.", {shownName, peer}));
 
     TWinampIn& decoder = stream->Decoder();
     TMP3Out& encoder = stream->Encoder();
     ApplyPreviewPreset(encoder, request.BrowserMode ? 0 : form.Page().BitrateIndex());
-    const std::string& file = request.FileName;
+    const std::string file = ClientText(request.FileName);
     const std::int64_t durationMs = PrepareDecoder(decoder, request);
     if (durationMs <= 0) {
         Answer(connection, "HTTP/1.1 404 Not Found");
-        form.LogEvent(AudioPrefix() + TrFormat("File not found for user %0:s.\r\n     %1:s", {name, file}));
+        form.LogEvent(AudioPrefix() + TrFormat("File not found for user %0:s.\r\n     %1:s", {shownName, file}));
         return;
     }
     const int kbit = KbitRate(encoder.BitRate);
@@ -168,13 +171,13 @@ void PreviewServer::HandlePreviewRequest(MainForm& form, Connection& connection,
     if (!lengths.Satisfiable) {
         Answer(connection, "HTTP/1.1 416 Requested Range Not Satisfiable");
         form.LogEvent(AudioPrefix()
-                      + TrFormat("Incorrect file position requested for user %0:s.\r\n     %1:s", {name, file}));
+                      + TrFormat("Incorrect file position requested for user %0:s.\r\n     %1:s", {shownName, file}));
         return;
     }
     decoder.CueTime = lengths.CueTimeMs;
     if (!decoder.Init()) {
         Answer(connection, "HTTP/1.1 500 Internal Server Error");
-        form.LogEvent(AudioPrefix() + TrFormat("Error loading audio file for user %0:s.\r\n     %1:s", {name, file}));
+        form.LogEvent(AudioPrefix() + TrFormat("Error loading audio file for user %0:s.\r\n     %1:s", {shownName, file}));
         return;
     }
     decoder.SetAcceptData(true);

@@ -34,7 +34,7 @@ struct StreamPipeline {
 // loop: "HTTP/1.1 500 Internal Server Error" is tried and, when it goes out,
 // the error is logged; otherwise the error is thrown on. Connection thread.
 void SendPreview(MainForm& form, Connection& connection, PreviewStream& stream, std::int64_t contentLength,
-                 std::int64_t paceThreshold, const std::string& fileName);
+                 std::int64_t paceThreshold, const std::string& fileName /* as the log shows it */);
 
 // Takes the slot's stream down, on its connection thread: stops the encoder
 // (waiting at most kStopPolls x kStopPoll), logs the close, frees the
