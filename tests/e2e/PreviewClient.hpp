@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <optional>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
@@ -30,10 +31,22 @@ class PreviewClient {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit PreviewClient(std::uint16_t port) : fd_(testsupport::ConnectLoopback(port))
+    // receiveBuffer: a small socket receive buffer (bytes) makes the
+    // server's writes block soon while this client does not read.
+    explicit PreviewClient(std::uint16_t port, int receiveBuffer = 0)
+        : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
     {
-        if (fd_ < 0)
+        if (receiveBuffer > 0) {
+            // Small segments too, so the server's send buffer stays small.
+            const int segment = 536;
+            ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+            ::setsockopt(fd_, IPPROTO_TCP, TCP_MAXSEG, &segment, sizeof segment);
+        }
+        const sockaddr_in address = testsupport::LoopbackAddress(port);
+        if (fd_ < 0 || ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            Close();
             throw std::runtime_error("cannot connect");
+        }
     }
     ~PreviewClient() { Close(); }
     PreviewClient(const PreviewClient&) = delete;

@@ -130,6 +130,8 @@ protected:
              {{"Duration", "2000"}, {"REPLAYGAIN_TRACK_GAIN", "-6.02 dB"}});
         make("unity.wav", MakeTone((test / "unity.wav").string(), 2, "-c:a pcm_s16le -af volume=0.5"),
              {{"Duration", "2000"}, {"REPLAYGAIN_TRACK_GAIN", "+0 dB"}});
+        // Cheap to encode, and longer than the socket buffers hold.
+        make("low.wav", MakeTone((test / "low.wav").string(), 30, "-c:a pcm_s16le", 8000, 1), {{"Duration", "30000"}});
         std::ofstream(test / "x.mpc", std::ios::binary) << std::string(4096, '\0');
         Tag(test / "x.mpc", {{"Duration", "5000"}});
         std::ofstream(test / "untagged.xyz", std::ios::binary) << std::string(4096, '\0');
@@ -347,28 +349,30 @@ TEST_F(Preview, ShortAudioEndsFourSecondsAfterTheLastByte)
 }
 
 // The 52nd concurrent stream gets 503; once one ends, the next request gets
-// the lowest free slot.
+// the lowest free slot. The clients do not read, so each stream waits in a
+// write until its client goes.
 TEST_F(Preview, FiftyOneSlots)
 {
+    constexpr int kSmallWindow = 4096;
     std::vector<std::unique_ptr<PreviewClient>> clients;
     for (int i = 0; i < 51; ++i) {
-        clients.push_back(std::make_unique<PreviewClient>(port_));
-        ASSERT_EQ(Ask(*clients.back(), Target(TestFile("long.wav")), kPlayer).Status, "HTTP/1.1 200 OK") << i;
+        clients.push_back(std::make_unique<PreviewClient>(port_, kSmallWindow));
+        ASSERT_EQ(Ask(*clients.back(), Target(TestFile("low.wav")), kPlayer).Status, "HTTP/1.1 200 OK") << i;
     }
     PreviewClient refused(port_);
-    EXPECT_EQ(Ask(refused, Target(TestFile("long.wav")), kPlayer).Status, "HTTP/1.1 503 Service Unavailable");
-    EXPECT_EQ(Count("Audio: No players available for user demo"), 1u);
-    // The audio ends long before the announced length: each stream ends 4 s
-    // after its last byte, the first one first. Its slot, the lowest, is the
-    // one the next request gets.
-    const std::size_t zeroBefore = Count("Audio Stream 0: User demo connected");
-    ASSERT_TRUE(WaitForCount("Audio Stream 0: User demo closing stream", Count("Audio Stream 0: User demo closing stream") + 1));
+    EXPECT_EQ(Ask(refused, Target(TestFile("low.wav")), kPlayer).Status, "HTTP/1.1 503 Service Unavailable");
+    EXPECT_TRUE(WaitForCount("Audio: No players available for user demo", 1));
+    const std::string connected7 = "Audio Stream 7: User demo connected";
+    const std::string closing7 = "Audio Stream 7: User demo closing stream";
+    const std::size_t connected = Count(connected7), closed = Count(closing7);
+    clients[7]->Close();
+    ASSERT_TRUE(WaitForCount(closing7, closed + 1));
     PreviewClient next(port_);
-    EXPECT_EQ(Ask(next, Target(TestFile("long.wav")), kPlayer + "Range: bytes=0-1000\r\n").Status, "HTTP/1.1 200 OK");
+    EXPECT_EQ(Ask(next, Target(TestFile("low.wav")), kPlayer + "Range: bytes=0-1000\r\n").Status, "HTTP/1.1 200 OK");
     EXPECT_EQ(next.ReadBody().size(), 1000u);
-    EXPECT_EQ(Count("Audio Stream 0: User demo connected"), zeroBefore + 1);
-    for (auto& client : clients)
-        client->ReadBody(std::string::npos, 20s);
+    EXPECT_EQ(Count(connected7), connected + 1);
+    clients.clear();
+    EXPECT_TRUE(WaitForCount("Audio Stream 50: User demo closing stream", Count("Audio Stream 50: User demo connected")));
 }
 
 // The slot number of the newest stream of demo, from the log.
