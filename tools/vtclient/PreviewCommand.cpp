@@ -3,6 +3,7 @@
 #include "common/Base64.hpp"
 #include "common/Scramble.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 
@@ -46,7 +47,9 @@ bool Parse(std::span<const std::string> arguments, PreviewArguments& parsed)
 
 std::string PreviewTarget(const std::string& fileName, bool replayGain)
 {
-    std::string target;
+    // A name from the terminal is UTF-8: it goes as marked text.
+    const bool wide = std::any_of(fileName.begin(), fileName.end(), [](char c) { return (c & 0x80) != 0; });
+    std::string target = wide && !fileName.starts_with('\x7F') ? "\x7F" : "";
     for (const char c : fileName) {
         if (c == '\\')
             target += '/';

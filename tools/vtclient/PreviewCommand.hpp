@@ -17,8 +17,9 @@ namespace zd::vtclient {
 // Throws std::runtime_error when the server cannot be reached.
 int RunPreview(const LoginOptions& options, std::span<const std::string> arguments);
 
-// The request target for a file name: "\" as "/", spaces as "%20",
-// "?rg=1" when asked, and ".mp3" at the end.
+// The request target for a file name: marked as UTF-8 when it has bytes
+// above 0x7F, "\" as "/", spaces as "%20", "?rg=1" when asked, and ".mp3"
+// at the end.
 std::string PreviewTarget(const std::string& fileName, bool replayGain);
 
 } // namespace zd::vtclient
