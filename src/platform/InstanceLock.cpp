@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 
@@ -21,14 +20,11 @@ std::string InstallationId(std::string_view rootFolder)
     return text;
 }
 
-InstanceLock::InstanceLock(std::string_view rootFolder)
+InstanceLock::InstanceLock(std::string_view lockFile) : path_(lockFile)
 {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = (runtime != nullptr && *runtime != '\0') ? runtime : "/tmp";
-    if (folder.back() != '/')
-        folder += '/';
-    path_ = folder + "zodavizi-" + InstallationId(rootFolder) + ".lock";
-    UniqueFileDescriptor file(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    // Readable by every user of the installation: another user's copy must
+    // be able to open it to find it locked.
+    UniqueFileDescriptor file(::open(path_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (file && ::flock(file.Get(), LOCK_EX | LOCK_NB) == 0)
         file_ = std::move(file);
 }

@@ -11,15 +11,17 @@ namespace zd {
 // start of one installation. noexcept apart from allocation.
 std::string InstallationId(std::string_view rootFolder);
 
-// The single-instance lock of one installation: an exclusive flock on a
-// file in $XDG_RUNTIME_DIR (else /tmp) named after the installation id.
-// Held for the life of the object.
+// The single-instance lock of one installation: an exclusive flock on a file
+// inside the installation (its data folder's "ZODavizi.lock"), so it holds
+// for every user and every path that reaches the installation, symlinks
+// included. The lock decides, never the file: a file left behind by a copy
+// that died stops nothing. Held for the life of the object.
 class InstanceLock {
 public:
-    // Tries to take the lock. Acquired() tells whether this copy got it;
-    // false also when the lock file cannot be opened. noexcept apart from
-    // allocation.
-    explicit InstanceLock(std::string_view rootFolder);
+    // Tries to take the lock on the file (native path, made when missing).
+    // Acquired() tells whether this copy got it; false also when the file
+    // cannot be opened. noexcept apart from allocation.
+    explicit InstanceLock(std::string_view lockFile);
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 

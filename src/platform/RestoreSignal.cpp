@@ -5,6 +5,7 @@
 #include "platform/InstanceLock.hpp"
 
 #include <atomic>
+#include <filesystem>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,8 +15,26 @@
 
 namespace zd {
 
+namespace {
+
+// Every path that reaches one installation (symlinks, "..", a missing final
+// slash) names the same signal.
+std::string CanonicalRoot(std::string_view rootFolder)
+{
+    std::error_code error;
+    const auto canonical = std::filesystem::weakly_canonical(std::filesystem::path(rootFolder), error);
+    if (error)
+        return std::string(rootFolder);
+    std::string text = canonical.string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
 RestoreSignal::RestoreSignal(std::string_view rootFolder)
-    : name_("/zodavizi-" + InstallationId(rootFolder) + "-restore")
+    : name_("/zodavizi-" + InstallationId(CanonicalRoot(rootFolder)) + "-restore")
 {
     // The mapping outlives the descriptor, which goes at the end of this scope.
     const UniqueFileDescriptor block(::shm_open(name_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));

@@ -1,5 +1,6 @@
 #include "server/SingleInstance.hpp"
 
+#include "audio/NativePath.hpp"
 #include "common/Timing.hpp"
 #include "common/Translate.hpp"
 #include "platform/InstanceLock.hpp"
@@ -14,6 +15,7 @@ namespace {
 // often it looks.
 constexpr std::uint32_t kSecondCopyWaitMs = 4050;
 constexpr std::uint32_t kSecondCopySleepMs = 15;
+constexpr const char* kInstanceLockName = "ZODavizi.lock"; // in the data folder
 
 } // namespace
 
@@ -28,7 +30,8 @@ bool SingleInstance::Acquire(MainForm& form)
     } catch (const std::exception&) {
         signal_.reset(); // no signal: a second start cannot ask us to show
     }
-    lock_ = std::make_unique<InstanceLock>(form.RootFolder());
+    const std::string lockFile = form.DataFolder() + kInstanceLockName;
+    lock_ = std::make_unique<InstanceLock>(NativePathOf(lockFile).value_or(lockFile));
     if (lock_->Acquired())
         return true;
 

@@ -5,7 +5,6 @@
 // generated demo music in Cadmora/Music/<category>/ and the library
 // databases that zdlibrary builds from it.
 
-#include "platform/InstanceLock.hpp"
 #include "platform/RestoreSignal.hpp"
 #include "server/SettingsFile.hpp"
 #include "server/TUser.hpp"
@@ -37,13 +36,11 @@ public:
         demo.Password = "demo";
         AddAccount(demo);
     }
-    // Also removes the instance lock file and the restore signal that the
-    // servers run on the copy leave behind (they keep them for later starts).
+    // Also removes the restore signal that the servers run on the copy
+    // leave behind (they keep it for later starts).
     ~DemoInstallation()
     {
-        const std::string rootFolder = RootArgument();
-        ::unlink(InstanceLock(rootFolder).Path().c_str());
-        ::shm_unlink(RestoreSignal(rootFolder).Name().c_str());
+        ::shm_unlink(RestoreSignal(RootArgument()).Name().c_str());
     }
     DemoInstallation(const DemoInstallation&) = delete;
     DemoInstallation& operator=(const DemoInstallation&) = delete;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -15,22 +17,27 @@ std::string UniqueRoot(const char* name)
     return "/tmp/zd-platform-test-" + std::to_string(::getpid()) + "/" + name + "/";
 }
 
-TEST(InstanceLock, OneHolderPerInstallation)
+TEST(InstanceLock, OneHolderPerLockFileWhateverPathReachesIt)
 {
-    const std::string root = UniqueRoot("a");
+    const std::filesystem::path folder = UniqueRoot("lock");
+    std::filesystem::create_directories(folder / "data");
+    std::filesystem::create_directory_symlink(folder / "data", folder / "link");
+    const std::string file = (folder / "data" / "ZODavizi.lock").string();
     {
-        InstanceLock first(root);
+        InstanceLock first(file);
         ASSERT_TRUE(first.Acquired()) << first.Path();
-        InstanceLock second(root);
+        InstanceLock second(file);
         EXPECT_FALSE(second.Acquired());
-        InstanceLock other(UniqueRoot("b"));
+        InstanceLock throughLink((folder / "link" / "ZODavizi.lock").string());
+        EXPECT_FALSE(throughLink.Acquired());
+        InstanceLock other((folder / "other.lock").string());
         EXPECT_TRUE(other.Acquired());
-        EXPECT_NE(other.Path(), first.Path());
     }
-    InstanceLock again(root); // released with its holder
+    // Released with its holder; the file left behind stops nothing.
+    ASSERT_TRUE(std::filesystem::exists(file));
+    InstanceLock again(file);
     EXPECT_TRUE(again.Acquired());
-    ::unlink(again.Path().c_str());
-    ::unlink(InstanceLock(UniqueRoot("b")).Path().c_str());
+    std::filesystem::remove_all(folder);
 }
 
 TEST(RestoreSignal, OneByteSharedBetweenOpeners)
@@ -45,6 +52,9 @@ TEST(RestoreSignal, OneByteSharedBetweenOpeners)
     EXPECT_EQ(second.Get(), 0);
     RestoreSignal other(UniqueRoot("elsewhere"));
     EXPECT_NE(other.Name(), running.Name());
+    // Other spellings of the same root name the same signal.
+    EXPECT_EQ(RestoreSignal(root + "../signal").Name(), running.Name());
+    EXPECT_EQ(RestoreSignal(root.substr(0, root.size() - 1)).Name(), running.Name());
     ::shm_unlink(running.Name().c_str());
     ::shm_unlink(other.Name().c_str());
 }
