@@ -76,6 +76,15 @@ public:
     void ReplaceStream(std::unique_ptr<ByteStream> stream);
     bool IsTls() const noexcept { return tls_; }
 
+    // The login finished ("OK", or a preview's accepted credentials): from
+    // now on the login time no longer applies. Safe from any thread. noexcept.
+    void MarkLoggedIn() noexcept { loggedIn_ = true; }
+    bool LoggedIn() const noexcept { return loggedIn_.load(); }
+    // Adds a wait the server itself imposes (a throttled login) to the login
+    // time. Safe from any thread. noexcept.
+    void ExtendLoginTime(std::chrono::milliseconds extra) noexcept { loginGraceMs_ += extra.count(); }
+    std::chrono::milliseconds LoginGrace() const noexcept { return std::chrono::milliseconds(loginGraceMs_.load()); }
+
     // Shuts the socket down in both directions, so that a read blocked on
     // another thread returns. Safe from any thread; the descriptor itself is
     // closed by the destructor. noexcept.
@@ -93,6 +102,8 @@ private:
     std::size_t bufferStart_ = 0;
     std::chrono::milliseconds readTimeout_ = kDefaultReadTimeout;
     std::atomic<bool> closed_{false};
+    std::atomic<bool> loggedIn_{false};
+    std::atomic<long long> loginGraceMs_{0};
 };
 
 } // namespace zd

@@ -54,4 +54,45 @@ inline constexpr std::size_t kUploadChunk = 65536;
 // enough that a waiting client hardly notices.
 inline constexpr std::chrono::milliseconds kAcceptRetryPause = 100ms;
 
+// The limits that keep an open port safe: every client byte may be hostile,
+// so nothing a peer does may hold a thread, a descriptor or memory for long.
+
+// A connection must have logged in (the TLS handshake included) within 30 s
+// of its accept, or it is closed: a real client needs well under a second.
+// After "OK" the hour of kReadTimeout applies. A wait the server imposes on
+// a failed login (below) is added to it.
+inline constexpr std::chrono::seconds kLoginTime = 30s;
+
+// Connections not yet logged in: at most 8 from one address (a ninth is
+// closed at once) and 64 in all (a new one then closes the oldest of them:
+// a real client logs in within a second, an idle one is the one to go).
+inline constexpr std::size_t kMaxPendingPerAddress = 8;
+inline constexpr std::size_t kMaxPendingConnections = 64;
+
+// Connections of any kind: at most 512, far more than a station's
+// presenters and previews, far fewer than the process's descriptors.
+inline constexpr std::size_t kMaxConnections = 512;
+
+// Reaching a connection limit is logged at most once a minute, with the
+// count of connections refused or closed since the last line.
+inline constexpr std::chrono::seconds kLimitReportInterval = 60s;
+
+// How often the listener looks for connections past their login time.
+inline constexpr std::chrono::milliseconds kLoginCheckInterval = 500ms;
+
+// Every write to a client: a peer that takes no byte for 60 s (it stopped
+// reading, or a preview player paused that long) is dropped.
+inline constexpr std::chrono::seconds kWriteTimeout = 60s;
+
+// Failed logins per address: from the 5th failure within 10 minutes on,
+// each further attempt waits before its answer, 1 s doubling up to 30 s; a
+// success clears the address. The 16 latest failures are all that reach the
+// longest wait; 4096 addresses are remembered at most.
+inline constexpr std::size_t kLoginFailuresBeforeDelay = 5;
+inline constexpr std::chrono::minutes kLoginFailureWindow = 10min;
+inline constexpr std::chrono::milliseconds kLoginFirstDelay = 1000ms;
+inline constexpr std::chrono::milliseconds kLoginLongestDelay = 30000ms;
+inline constexpr std::size_t kLoginFailuresKept = 16;
+inline constexpr std::size_t kLoginThrottleAddresses = 4096;
+
 } // namespace zd::limits

@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/time.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
@@ -29,7 +30,17 @@ void PrepareAccepted(Connection& connection) noexcept
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    // A peer that stops taking bytes must not hold its thread: every send
+    // gives up after the write time-out without progress.
+    const timeval writeTimeout{static_cast<time_t>(limits::kWriteTimeout.count()), 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &writeTimeout, sizeof writeTimeout);
     connection.SetReadTimeout(limits::kReadTimeout);
+}
+
+std::string DottedAddress(const sockaddr_in& peer)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    return ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text) != nullptr ? text : "";
 }
 
 } // namespace
@@ -85,7 +96,8 @@ void Listener::AcceptLoop()
 {
     for (;;) {
         pollfd waiting[2] = {{listen_.Get(), POLLIN, 0}, {wakeRead_.Get(), POLLIN, 0}};
-        if (::poll(waiting, 2, -1) < 0) {
+        const int ready = ::poll(waiting, 2, static_cast<int>(limits::kLoginCheckInterval.count()));
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             if (onError_)
@@ -94,7 +106,18 @@ void Listener::AcceptLoop()
         }
         if (waiting[1].revents != 0)
             return;
-        UniqueFileDescriptor accepted(::accept4(listen_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        const auto now = Clock::now();
+        {
+            std::lock_guard lock(mutex_);
+            CloseLateLogins(now);
+        }
+        ReportLimited(now);
+        if (ready == 0)
+            continue;
+        sockaddr_in peer{};
+        socklen_t peerLength = sizeof peer;
+        UniqueFileDescriptor accepted(
+            ::accept4(listen_.Get(), reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC));
         if (!accepted) {
             const int error = errno; // the error handler may change errno
             if (error == EINTR || error == EAGAIN || error == ECONNABORTED)
@@ -106,11 +129,20 @@ void Listener::AcceptLoop()
             continue;
         }
         JoinFinished(false);
+        const std::string address = DottedAddress(peer);
         std::unique_lock lock(mutex_);
+        if (!Admit(address)) {
+            lock.unlock();
+            accepted.Close();
+            CountLimited(now);
+            continue;
+        }
         bool added = false;
         try {
             auto& entry = connections_.emplace_back();
             added = true;
+            entry.accepted = now;
+            entry.address = address;
             entry.connection = std::make_shared<Connection>(std::move(accepted));
             PrepareAccepted(*entry.connection);
             entry.thread = std::thread([this, &entry] {
@@ -132,6 +164,65 @@ void Listener::AcceptLoop()
             lock.unlock();
             if (onError_)
                 onError_(error);
+        }
+    }
+}
+
+bool Listener::Admit(const std::string& address)
+{
+    std::size_t open = 0;
+    std::size_t pending = 0;
+    std::size_t pendingFromPeer = 0;
+    Served* oldestPending = nullptr;
+    for (Served& entry : connections_) {
+        if (entry.finished)
+            continue;
+        ++open;
+        const Connection& connection = *entry.connection;
+        if (connection.LoggedIn() || connection.IsClosed())
+            continue;
+        ++pending;
+        pendingFromPeer += entry.address == address ? 1 : 0;
+        if (oldestPending == nullptr)
+            oldestPending = &entry; // the list is in the order of accepting
+    }
+    if (open >= limits::kMaxConnections || pendingFromPeer >= limits::kMaxPendingPerAddress)
+        return false;
+    if (pending >= limits::kMaxPendingConnections && oldestPending != nullptr) {
+        oldestPending->connection->Close();
+        ++limited_;
+    }
+    return true;
+}
+
+void Listener::CloseLateLogins(Clock::time_point now) noexcept
+{
+    for (Served& entry : connections_) {
+        Connection& connection = *entry.connection;
+        if (entry.finished || connection.LoggedIn() || connection.IsClosed())
+            continue;
+        if (now - entry.accepted >= limits::kLoginTime + connection.LoginGrace())
+            connection.Close();
+    }
+}
+
+void Listener::CountLimited(Clock::time_point now)
+{
+    ++limited_;
+    ReportLimited(now);
+}
+
+void Listener::ReportLimited(Clock::time_point now)
+{
+    if (limited_ == 0 || (lastLimitReport_ != Clock::time_point{} && now - lastLimitReport_ < limits::kLimitReportInterval))
+        return;
+    const std::size_t count = std::exchange(limited_, 0);
+    lastLimitReport_ = now;
+    if (onLimit_) {
+        try {
+            onLimit_(count);
+        } catch (...) {
+            // a line that cannot be reported is dropped
         }
     }
 }

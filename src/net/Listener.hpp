@@ -4,6 +4,7 @@
 #include "net/Connection.hpp"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -53,15 +54,32 @@ public:
     bool JoinFinished(bool wait = false) noexcept;
     // Called (on the ending connection's thread) after each connection ends.
     void SetOnConnectionEnded(std::function<void()> notify) { onEnded_ = std::move(notify); }
+    // Called on the accepting thread, at most once per kLimitReportInterval,
+    // with the number of connections refused or closed by the connection
+    // limits since the last call.
+    void SetOnLimit(std::function<void(std::size_t)> notify) { onLimit_ = std::move(notify); }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     struct Served {
         std::shared_ptr<Connection> connection;
         std::thread thread;
         std::atomic<bool> finished{false};
+        Clock::time_point accepted;
+        std::string address;
     };
 
     void AcceptLoop();
+    // Applies the connection limits to a peer about to be accepted: false
+    // when it is to be refused; may close the oldest connection not logged
+    // in. Under mutex_.
+    bool Admit(const std::string& address);
+    // Closes the connections past their login time. Under mutex_.
+    void CloseLateLogins(Clock::time_point now) noexcept;
+    // Counts a connection refused or closed by a limit and reports when due.
+    void CountLimited(Clock::time_point now);
+    void ReportLimited(Clock::time_point now);
 
     UniqueFileDescriptor listen_;
     UniqueFileDescriptor wakeRead_;  // a byte here ends the accepting thread
@@ -72,6 +90,9 @@ private:
     ServeHandler serve_;
     ErrorHandler onError_;
     std::function<void()> onEnded_;
+    std::function<void(std::size_t)> onLimit_;
+    std::size_t limited_ = 0;                 // accepting thread only
+    Clock::time_point lastLimitReport_{};     // accepting thread only
     mutable std::mutex mutex_;
     std::list<Served> connections_;
 };

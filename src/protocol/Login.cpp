@@ -9,12 +9,28 @@
 #include "server/MainForm.hpp"
 #include "server/ServerTls.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 namespace zd {
 namespace {
 
+
+// Waits for the time unless the connection is closed meanwhile (the server
+// stops, or the client was dropped); false when it was.
+bool WaitUnlessClosed(const Connection& connection, std::chrono::milliseconds time)
+{
+    constexpr std::chrono::milliseconds kSlice{100};
+    const auto until = std::chrono::steady_clock::now() + time;
+    while (!connection.IsClosed()) {
+        const auto left = until - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero())
+            return true;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, kSlice));
+    }
+    return false;
+}
 
 // A client line of the exchange; a read that timed out gives "".
 std::string ReadClientLine(Connection& connection)
@@ -78,7 +94,22 @@ void RunLoginExchange(Session& session)
         return found;
     });
 
+    // An address with many failed logins waits before every answer, so
+    // passwords cannot be tried at speed.
+    const auto now = LoginThrottle::Clock::now();
+    const std::chrono::milliseconds delay = form.Throttle().DelayFor(peer, now);
+    if (check.result == AccessResult::Accepted)
+        form.Throttle().Succeeded(peer);
+    else
+        form.Throttle().Failed(peer, now);
+    if (delay.count() > 0) {
+        connection.ExtendLoginTime(delay);
+        if (!WaitUnlessClosed(connection, delay))
+            return;
+    }
+
     if (check.result == AccessResult::Accepted) {
+        connection.MarkLoggedIn();
         context.IsStream = false;
         context.User = check.user;
         // The entry text starts with the stored login, so it is looked up by

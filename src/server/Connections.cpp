@@ -23,6 +23,11 @@ void ReadUntilTimeout(MainForm&, Connection& connection, TContextData&)
 Connections::Connections(MainForm& form) : form_(form), handler_(ReadUntilTimeout)
 {
     listener_.SetOnConnectionEnded([this] { form_.Main().Wake(); });
+    listener_.SetOnLimit([this](std::size_t count) {
+        // The accepting thread hands the line over without waiting.
+        form_.Main().Post([this, line = TrFormat("Connection limits reached: %0:s connections refused or closed",
+                                                 {std::to_string(count)})] { form_.LogEvent(line); });
+    });
 }
 
 Connections::~Connections() = default;

@@ -2,6 +2,7 @@
 
 #include "net/Listener.hpp"
 #include "server/ConnectedList.hpp"
+#include "server/LoginThrottle.hpp"
 #include "server/ServedConnection.hpp"
 
 #include <cstdint>
@@ -44,6 +45,8 @@ public:
     std::uint16_t BoundPort() const noexcept { return listener_.BoundPort(); }
     // Open connections, from the listener's list under its lock. Any thread.
     std::size_t OpenCount() const { return listener_.ConnectionCount(); }
+    // Failed logins per peer address. Any thread.
+    LoginThrottle& Throttle() noexcept { return throttle_; }
     // Joins the threads of connections that ended. noexcept.
     void JoinFinished() noexcept { listener_.JoinFinished(false); }
 
@@ -72,6 +75,7 @@ private:
     MainForm& form_;
     ConnectedList connected_;
     CommandHandler handler_;
+    LoginThrottle throttle_;
     Listener listener_; // last: its threads use everything above
 };
 

@@ -163,6 +163,8 @@ public:
     }
     // Open connections, from the listener's list under its lock. Any thread.
     std::size_t OpenConnectionCount() const { return connections_.OpenCount(); }
+    // Failed logins per peer address. Any thread.
+    LoginThrottle& Throttle() noexcept { return connections_.Throttle(); }
 
     // Hooks for the pieces that plug into the session end and the lists.
     struct Hooks {
