@@ -95,4 +95,9 @@ inline constexpr std::chrono::milliseconds kLoginLongestDelay = 30000ms;
 inline constexpr std::size_t kLoginFailuresKept = 16;
 inline constexpr std::size_t kLoginThrottleAddresses = 4096;
 
+// The largest "WritePLG=" body accepted: 64 MiB, hundreds of times a day's
+// playlist, so the body (held whole for the merge) bounds the memory a
+// client can make the server take.
+inline constexpr std::size_t kMaxPlaylistBody = std::size_t{64} << 20;
+
 } // namespace zd::limits

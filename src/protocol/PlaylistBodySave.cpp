@@ -66,10 +66,9 @@ public:
 
     std::string Run(std::string_view body)
     {
-        for (const auto line : SplitPlaylistLines(PlaylistBodyText(body))) {
-            if (!HandleLine(ClassifyBodyLine(line)))
-                break;
-        }
+        // Line by line: a body of line ends costs no list of its lines.
+        ForEachPlaylistLine(PlaylistBodyText(body),
+                            [this](std::string_view line) { return HandleLine(ClassifyBodyLine(line)); });
         Finish();
         return reply_;
     }

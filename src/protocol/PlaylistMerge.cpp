@@ -1,5 +1,7 @@
 #include "protocol/PlaylistMerge.hpp"
 
+#include <functional>
+
 #include "common/Numbers.hpp"
 
 #include <cstring>
@@ -12,12 +14,11 @@ std::string_view PlaylistBodyText(std::string_view body) noexcept
     return nul == std::string_view::npos ? body : body.substr(0, nul);
 }
 
-std::vector<std::string_view> SplitPlaylistLines(std::string_view text)
+bool ForEachPlaylistLine(std::string_view text, const std::function<bool(std::string_view)>& line)
 {
     // Finds each LF with memchr and looks for a CR only before it, so the
     // usual CR LF text is split at memory speed; lines ended by a CR alone
     // are taken one by one before the LF found.
-    std::vector<std::string_view> lines;
     const char* start = text.data();
     const char* const end = start + text.size();
     const char* lf = nullptr; // the next LF at or after start, or end
@@ -31,15 +32,29 @@ std::vector<std::string_view> SplitPlaylistLines(std::string_view text)
         const char* cr = static_cast<const char*>(
             std::memchr(start, '\r', static_cast<std::size_t>(lf - start)));
         if (cr != nullptr) {
-            lines.emplace_back(start, static_cast<std::size_t>(cr - start));
+            const std::string_view found(start, static_cast<std::size_t>(cr - start));
             start = cr + 1;
             if (start != end && *start == '\n')
                 ++start;
+            if (!line(found))
+                return false;
         } else {
-            lines.emplace_back(start, static_cast<std::size_t>(lf - start));
+            const std::string_view found(start, static_cast<std::size_t>(lf - start));
             start = lf == end ? end : lf + 1;
+            if (!line(found))
+                return false;
         }
     }
+    return true;
+}
+
+std::vector<std::string_view> SplitPlaylistLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    ForEachPlaylistLine(text, [&lines](std::string_view found) {
+        lines.push_back(found);
+        return true;
+    });
     return lines;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,11 @@ std::string_view PlaylistBodyText(std::string_view body) noexcept;
 // end counts; no line is made after a final line end. The views point into
 // `text`. Never throws apart from allocation.
 std::vector<std::string_view> SplitPlaylistLines(std::string_view text);
+
+// The same lines handed one at a time to `line` until it returns false, so
+// a long text never costs a list of its lines; false when `line` stopped.
+// Throws what `line` throws.
+bool ForEachPlaylistLine(std::string_view text, const std::function<bool(std::string_view)>& line);
 
 // True when the line starts a block ("B," at its start). noexcept.
 bool IsBlockStart(std::string_view line) noexcept;

@@ -110,7 +110,9 @@ void WritePlaylist(CommandHost& host, Connection& connection, TUser& user,
     if (!sizeLine)
         return;
     const auto size = TextToIntDef0(*sizeLine);
-    if (size <= 0)
+    // A body beyond the cap is never accepted: no "OK", so the client sends
+    // nothing, and no reply, as for a body that did not arrive.
+    if (size <= 0 || static_cast<std::uint64_t>(size) > limits::kMaxPlaylistBody)
         return;
     connection.WriteLine("OK");
     std::string body;

@@ -3,6 +3,7 @@
 #include "audio/FileOps.hpp"
 #include "audio/NativePath.hpp"
 #include "audio/RetryOpen.hpp"
+#include "audio/TempFiles.hpp"
 #include "common/Error.hpp"
 #include "common/MarkedText.hpp"
 #include "common/Numbers.hpp"
@@ -90,14 +91,13 @@ Transfer StreamToFile(Connection& connection, TVRNFileStream& file, std::int64_t
     return transfer;
 }
 
-// The backup names of the uploads running now. A second upload with the same
-// backup name (the same target, another extension of the same name, or the
-// backup name itself) would delete or overwrite the first one's backup, the
-// only copy of its previous file, so it is refused while the first runs.
+// The targets of the uploads running now. A second upload to the same
+// target would write the first one's temporary file, so it is refused while
+// the first runs.
 class TargetClaim {
 public:
-    explicit TargetClaim(const std::string& backup)
-        : key_(AsciiLower(NativePathOf(backup).value_or(backup)))
+    explicit TargetClaim(const std::string& target)
+        : key_(AsciiLower(NativePathOf(target).value_or(target)))
     {
         std::lock_guard lock(Mutex());
         claimed_ = Targets().insert(key_).second;
@@ -149,19 +149,20 @@ void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,
 {
     ReadTimeoutScope timeout(connection, limits::kUploadTimeout);
     const std::string target = UploadTargetPath(folder, name);
-    const std::string backup = BackupPathOf(target);
+    const std::string temporary = TempPathOf(target);
 
     const auto countLine = connection.ReadLine();
     const std::int64_t count = countLine ? TextToIntDef0(*countLine) : 0;
     if (count <= 0)
         return;
-    if (!IsPlainFileName(name)) {
+    // A name like a temporary file would be removed at the next start.
+    if (!IsPlainFileName(name) || IsTempName(name)) {
         const std::string result = "Invalid file name";
         WriteLineIgnoringErrors(connection, result);
         LogFailure(host, user, target, -1, 0, result);
         return;
     }
-    const TargetClaim claim(backup);
+    const TargetClaim claim(target);
     if (!claim.Held()) {
         const std::string result = kFileInUseText;
         WriteLineIgnoringErrors(connection, result);
@@ -169,49 +170,41 @@ void ReceiveUpload(CommandHost& host, Connection& connection, const TUser& user,
         return;
     }
 
-    // A target named like its own backup ("x.bak") would be deleted as the
-    // old backup before it could be kept.
-    const bool ownBackup = AsciiLower(target) == AsciiLower(backup);
-    if (!ownBackup)
-        DeleteFileMarked(backup);
-    bool keptBackup = false;
-    if (FileExistsMarked(target)) {
-        keptBackup = !ownBackup && RenameFileMarked(target, backup);
-        if (!keptBackup) {
-            // Creating the target now would destroy the only copy of the
-            // previous file, so the upload is refused instead.
-            const std::string result = "Cannot rename file \"" + target + "\" to \"" + backup + "\"";
-            WriteLineIgnoringErrors(connection, result);
-            LogFailure(host, user, target, -1, 0, result);
-            return;
-        }
-    }
-
+    // The bytes go to a temporary file beside the target, which replaces
+    // the target only once every byte is on the disk: a failure or a crash
+    // at any point leaves the previous file as it was.
     Transfer transfer;
     std::int64_t logged = count;
     bool created = false;
-    if (auto file = OpenWideFileStreamRetry(target, kUploadCreateAttempts, kModeCreate)) {
+    if (auto file = OpenWideFileStreamRetry(temporary, kUploadCreateAttempts, kModeCreate)) {
         created = true;
         WriteLineIgnoringErrors(connection, "OK");
         transfer = StreamToFile(connection, *file, count);
+        if (transfer.result == "OK") {
+            try {
+                file->Flush();
+            } catch (const std::exception& error) {
+                transfer.result = ErrorText(error);
+            }
+        }
         file->Close();
+        if (transfer.result == "OK" && !ReplaceFileMarked(temporary, target))
+            transfer.result = "Cannot rename file \"" + temporary + "\" to \"" + target + "\"";
     } else {
         transfer.result = LastFileError();
         logged = -1;
     }
+    // A failed upload's bytes go before the client hears of it, giving the
+    // space of a full disk back at once.
+    if (transfer.result != "OK" && created)
+        DeleteFileMarked(temporary);
     WriteLineIgnoringErrors(connection, transfer.result);
 
     if (transfer.result == "OK") {
         host.Log(TrFormat("User %0:s saved %1:s", {user.Login, std::string(name)}));
-        if (keptBackup)
-            DeleteFileMarked(backup);
         return;
     }
     LogFailure(host, user, target, logged, transfer.written, transfer.result);
-    if (created)
-        DeleteFileMarked(target);
-    if (keptBackup)
-        RenameFileMarked(backup, target);
 }
 
 void HandleWriteVoiceTrack(Session& session, std::string_view name)

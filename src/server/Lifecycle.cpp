@@ -1,6 +1,7 @@
 #include "server/Lifecycle.hpp"
 
 #include "audio/NativePath.hpp"
+#include "audio/TempFiles.hpp"
 #include "common/Translate.hpp"
 #include "platform/Autostart.hpp"
 #include "platform/LocalAddresses.hpp"
@@ -12,6 +13,26 @@
 #include <array>
 
 namespace zd {
+
+namespace {
+
+// What a crash left unfinished is cleared before any client can start new
+// writes, and only by the copy that holds the instance lock.
+void RecoverUnfinishedWrites(MainForm& form)
+{
+    for (const std::string& folder : {VoiceTrackFolder(), PlaylistWriteFolder()}) {
+        const int removed = RemoveTempFiles(folder);
+        if (removed > 0) {
+            // The log records nothing before the timer runs; the main loop
+            // shows the line then.
+            const std::string line = TrFormat("Removed %0:s unfinished upload(s) from %1:s",
+                                              {std::to_string(removed), folder});
+            form.Main().Post([&form, line] { form.LogEvent(line); });
+        }
+    }
+}
+
+} // namespace
 
 bool Lifecycle::StartServer()
 {
@@ -35,6 +56,7 @@ bool Lifecycle::StartServer()
         exitCode_ = 1;
         return false;
     }
+    RecoverUnfinishedWrites(form);
     form.UpdateTrayStatus();
     // The day switches take the locale's long day names, Monday first.
     std::array<std::string, 7> days;

@@ -2,6 +2,7 @@
 
 #include "audio/TVRNFileStream.hpp"
 #include "protocol/Upload.hpp"
+#include "audio/TempFiles.hpp"
 
 #include <gmock/gmock.h>
 
@@ -59,7 +60,7 @@ TEST_P(UploadCases, ResultAndFilesAfterwards)
     if (!param.content.empty()) {
         EXPECT_EQ(folder.Read("take.wav"), param.content);
     }
-    EXPECT_FALSE(folder.Exists("take.bak"));
+    EXPECT_EQ(folder.Names(), param.content.empty() ? std::vector<std::string>{} : std::vector<std::string>{"take.wav"});
     if (param.logStart.empty()) {
         EXPECT_THAT(host.Lines(), IsEmpty());
     } else {
@@ -84,11 +85,11 @@ protected:
         return upload;
     }
 
-    // The reply to an upload whose previous file cannot be moved aside, and
-    // that file, alone and unchanged.
+    // The reply to an upload whose complete file cannot replace the
+    // previous one, and that file, alone and unchanged.
     void ExpectRenameRefusedAndKept(const std::string& name)
     {
-        EXPECT_THAT(pair.ReceiveAll(), StartsWith("Cannot rename file"));
+        EXPECT_THAT(pair.ReceiveAll(), StartsWith("OK\r\nCannot rename file"));
         EXPECT_EQ(folder.Read(name), kPrevious);
         EXPECT_THAT(folder.Names(), ElementsAre(name));
     }
@@ -174,7 +175,7 @@ TEST_F(Upload, PreviousFileHeldByAnotherProgramIsKept)
 {
     folder.Write("take.wav", kPrevious);
     TVRNFileStream playing(folder.File("take.wav"), kOpenRead | kShareExclusive);
-    pair.Send("5\r\n");
+    pair.Send("5\r\nhello");
 
     ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.wav");
 
@@ -198,38 +199,34 @@ TEST_F(Upload, SecondUploadToATargetBeingWrittenIsRefused)
     EXPECT_THAT(folder.Names(), ElementsAre("take.wav"));
 }
 
-TEST_F(Upload, TargetsSharingABackupNameDoNotUploadAtOnce)
+TEST_F(Upload, ThePreviousFileStaysUntilEveryByteIsOnTheDisk)
 {
-    // "take.wav" and "take.mp3" both keep their previous file as "take.bak".
     folder.Write("take.wav", kPrevious);
-    folder.Write("take.mp3", "previous mp3");
     std::thread upload = UploadUnderWay("take.wav");
-
-    for (const char* name : {"take.mp3", "take.bak"}) {
-        SCOPED_TRACE(name);
-        SocketPair second;
-        second.Send("5\r\n");
-        second.EndSending();
-        ReceiveUpload(host, *second.server, *user, folder.Folder(), name);
-        EXPECT_EQ(second.ReceiveAll(), std::string(kFileInUseText) + "\r\n");
-    }
-
-    pair.EndSending();
-    upload.join();
     EXPECT_EQ(folder.Read("take.wav"), kPrevious);
-    EXPECT_EQ(folder.Read("take.mp3"), "previous mp3");
-    EXPECT_THAT(folder.Names(), ElementsAre("take.mp3", "take.wav"));
+    EXPECT_THAT(folder.Names(), ElementsAre("take.wav", "take.wav.zdpart"));
+    pair.Send("-rest!");
+    upload.join();
+    EXPECT_EQ(folder.Read("take.wav"), "half-rest!");
+    EXPECT_THAT(folder.Names(), ElementsAre("take.wav"));
 }
 
-TEST_F(Upload, FileNamedLikeItsOwnBackupIsKept)
+TEST_F(Upload, ANameLikeATemporaryFileIsRefused)
 {
-    folder.Write("take.BAK", kPrevious);
-    pair.Send("10\r\nhalf");
-    pair.EndSending();
+    pair.Send("5\r\nhello");
+    ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.wav.ZDPART");
+    EXPECT_EQ(pair.ReceiveAll(), "Invalid file name\r\n");
+    EXPECT_THAT(folder.Names(), IsEmpty());
+}
 
-    ReceiveUpload(host, *pair.server, *user, folder.Folder(), "take.BAK");
-
-    ExpectRenameRefusedAndKept("take.BAK");
+TEST(TempFiles, LeftoversAreRemovedAndNothingElse)
+{
+    TempFolder folder;
+    for (const char* name : {"a.wav.zdpart", "b.WAV.ZDPART", "c.wav", "zdpart", ".zdpart"})
+        folder.Write(name, "x");
+    std::filesystem::create_directories(folder.File("d.zdpart"));
+    EXPECT_EQ(RemoveTempFiles(folder.Folder()), 2);
+    EXPECT_THAT(folder.Names(), ElementsAre(".zdpart", "c.wav", "d.zdpart", "zdpart"));
 }
 
 } // namespace
