@@ -15,9 +15,14 @@ namespace {
 // often it looks.
 constexpr std::uint32_t kSecondCopyWaitMs = 4050;
 constexpr std::uint32_t kSecondCopySleepMs = 15;
-constexpr const char* kInstanceLockName = "ZODavizi.lock"; // in the data folder
 
 } // namespace
+
+std::string InstanceLockFile(const std::string& dataFolder)
+{
+    const std::string file = dataFolder + "ZODavizi.lock";
+    return NativePathOf(file).value_or(file);
+}
 
 SingleInstance::SingleInstance() noexcept = default;
 SingleInstance::~SingleInstance() = default;
@@ -30,8 +35,7 @@ bool SingleInstance::Acquire(MainForm& form)
     } catch (const std::exception&) {
         signal_.reset(); // no signal: a second start cannot ask us to show
     }
-    const std::string lockFile = form.DataFolder() + kInstanceLockName;
-    lock_ = std::make_unique<InstanceLock>(NativePathOf(lockFile).value_or(lockFile));
+    lock_ = std::make_unique<InstanceLock>(InstanceLockFile(form.DataFolder()));
     if (lock_->Acquired())
         return true;
 

@@ -9,6 +9,11 @@ class InstanceLock;
 class MainForm;
 class RestoreSignal;
 
+// The installation's lock file: "ZODavizi.lock" in its data folder (native,
+// ending in "/"), found without regard to letter case. Never throws apart
+// from allocation.
+std::string InstanceLockFile(const std::string& dataFolder);
+
 // One running copy per installation: the installation's lock, and the
 // restore signal through which a second start asks the running copy to
 // come forward.

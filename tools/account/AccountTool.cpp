@@ -5,6 +5,7 @@
 #include "common/CodePage.hpp"
 #include "common/MarkedText.hpp"
 #include "platform/InstanceLock.hpp"
+#include "server/SingleInstance.hpp"
 #include "server/Folders.hpp"
 #include "server/SettingsFile.hpp"
 #include "server/TUser.hpp"
@@ -100,7 +101,7 @@ int main(int argc, char** argv)
     // installation: it would overwrite the change at its next save. Held
     // while writing, it also keeps a server from starting in the middle.
     const zd::Folders folders = zd::Folders::FromProgramFolder(root + "ZODavizi/");
-    const zd::InstanceLock notRunning(folders.RootFolder);
+    const zd::InstanceLock notRunning(zd::InstanceLockFile(folders.DataFolder));
     if (!notRunning.Acquired()) {
         std::cerr << "zodavizi-account: the server of " << root
                   << " is running; stop it first (it would overwrite the change at its next save)\n";
