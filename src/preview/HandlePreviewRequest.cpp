@@ -122,6 +122,7 @@ void PreviewServer::HandlePreviewRequest(MainForm& form, Connection& connection,
         return true;
     });
     if (!known) {
+        form.Throttle().Failed(peer, LoginThrottle::Clock::now());
         Answer(connection, "HTTP/1.1 403 Forbidden");
         form.LogEvent(AudioPrefix() + TrFormat("Login attempt by user %0:s failed on IP %1:s.", {shownName, peer}));
         connection.Close();
@@ -134,6 +135,8 @@ void PreviewServer::HandlePreviewRequest(MainForm& form, Connection& connection,
         return;
     }
 
+    // Accepted credentials count as a login: the login time no longer applies.
+    connection.MarkLoggedIn();
     // The stream starts: from here every way out closes it and ends the session.
     context.IsStream = true;
     context.User = user;
