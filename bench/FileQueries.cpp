@@ -14,40 +14,47 @@
 #include <vector>
 
 #include "../tests/audio/TagTestFiles.hpp"
-#include "../tests/support/TempFolder.hpp"
+#include "../tests/audio/TempInstallation.hpp"
 #include "audio/tags/TAPETags.hpp"
 #include "common/DosTime.hpp"
 #include "protocol/FileQueries.hpp"
 
 namespace {
 
-// Small tagged MP3 files in a temporary folder, removed at exit.
+// Small tagged MP3 files on drive C of a temporary installation, removed at
+// exit. Clients name them in the Windows form ("C:\\Music\\song1.mp3").
 class Library {
 public:
-    explicit Library(int count)
+    Library(const zd::testing::TempInstallation& installation, int count)
     {
+        const std::string folder = "Music" + std::to_string(count);
         for (int i = 0; i < count; ++i) {
-            const std::string path = (folder_.Path() / ("song" + std::to_string(i) + ".mp3")).string();
+            const std::string name = "song" + std::to_string(i) + ".mp3";
+            const std::string path = installation.Put(folder + "/" + name, "").string();
             // Half changed two days ago, half a month ago.
             zd::testdata::WriteTaggedMp3(path, 2, i % 2 == 0 ? 2 : 30,
                 {{"Title", "Song " + std::to_string(i)}, {"Artist", "Artist"},
                  {"Duration", std::to_string(180000 + i)}, {"Cue", "100"}, {"Segue", "175000"},
                  {"Intro", "9000"}});
             paths_.push_back(path);
+            clientNames_.push_back("C:\\" + folder + "\\" + name);
         }
     }
 
     const std::vector<std::string>& Paths() const { return paths_; }
+    const std::vector<std::string>& ClientNames() const { return clientNames_; }
 
 private:
-    zd::testsupport::TempFolder folder_;
     std::vector<std::string> paths_;
+    std::vector<std::string> clientNames_;
 };
 
 const Library& Files(int count)
 {
-    static Library thousand(1000);
-    static Library tenThousand(10000);
+    // One installation: its drive map is the file layer's only one.
+    static const zd::testing::TempInstallation installation;
+    static const Library thousand(installation, 1000);
+    static const Library tenThousand(installation, 10000);
     return count == 1000 ? thousand : tenThousand;
 }
 
@@ -69,10 +76,9 @@ void PlainReads(const std::vector<std::string>& paths)
 
 void FileCheckOf1000(benchmark::State& state)
 {
-    const auto& paths = Files(1000).Paths();
     std::string list;
-    for (const std::string& path : paths)
-        list += path + ",";
+    for (const std::string& name : Files(1000).ClientNames())
+        list += name + ",";
     const std::int64_t now = zd::NowUtcDosDateTime();
     for (auto _ : state)
         benchmark::DoNotOptimize(zd::FileCheckReply(list, now));
