@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -83,6 +84,31 @@ void Guarded(Step&& step) noexcept
         step();
     } catch (...) {
     }
+}
+
+// Reads the RIFF chunk header at pos (four-byte id, 32-bit little-endian
+// size) and moves pos past it. An id that starts with a NUL byte is the pad
+// byte of an odd-sized chunk before it: the id is taken one byte later.
+// False when the header runs past the end.
+inline bool ReadRiffChunkHeader(ByteSource& source, std::int64_t& pos, std::array<std::uint8_t, 4>& id,
+                                std::uint32_t& size)
+{
+    if (!source.ReadExactAt(pos, id))
+        return false;
+    pos += 4;
+    if (id[0] == 0) {
+        std::array<std::uint8_t, 1> last{};
+        if (!source.ReadExactAt(pos, last))
+            return false;
+        id = {id[1], id[2], id[3], last[0]};
+        ++pos;
+    }
+    std::array<std::uint8_t, 4> word{};
+    if (!source.ReadExactAt(pos, word))
+        return false;
+    size = static_cast<std::uint32_t>(word[0] | (word[1] << 8) | (word[2] << 16)) | (std::uint32_t{word[3]} << 24);
+    pos += 4;
+    return true;
 }
 
 } // namespace zd

@@ -1,4 +1,5 @@
 #include "audio/info/TWAVInfo.hpp"
+#include "audio/info/ReaderSupport.hpp"
 
 #include <array>
 #include <cmath>
@@ -77,20 +78,9 @@ void TWAVInfo::Walk(ByteSource& source)
             std::uint32_t dataSize = std::uint64_t{riffSize} >= std::uint64_t{chunkSize} + extra ? riffSize - chunkSize - extra : 0;
             // The chunks after "fmt " up to "data".
             while (pos + 10 <= size) {
-                if (!source.ReadExactAt(pos, id))
+                std::uint32_t next = 0;
+                if (!ReadRiffChunkHeader(source, pos, id, next))
                     break;
-                pos += 4;
-                if (id[0] == 0) {
-                    std::array<std::uint8_t, 1> last{};
-                    if (!source.ReadExactAt(pos, last))
-                        break;
-                    id = {id[1], id[2], id[3], last[0]};
-                    ++pos;
-                }
-                if (!source.ReadExactAt(pos, word))
-                    break;
-                const std::uint32_t next = LoadLE32(word, 0);
-                pos += 4;
                 if (IsId(id, "data")) {
                     dataSize = next;
                     break;

@@ -98,20 +98,9 @@ void TWAVTags::Read(ByteSource& source)
     bool sawDisp = false;
     while (pos + 10 <= size) {
         Id id{};
-        if (!source.ReadExactAt(pos, id))
+        std::uint32_t chunkSize = 0;
+        if (!ReadRiffChunkHeader(source, pos, id, chunkSize))
             break;
-        pos += 4;
-        if (id[0] == 0) {
-            std::array<std::uint8_t, 1> last{};
-            if (!source.ReadExactAt(pos, last))
-                break;
-            id = {id[1], id[2], id[3], last[0]};
-            ++pos;
-        }
-        if (!source.ReadExactAt(pos, word))
-            break;
-        const std::uint32_t chunkSize = LoadLE32(word, 0);
-        pos += 4;
         if (StartsWith(id, "DISP") || StartsWith(id, "LIST")) {
             if (pos + chunkSize > size || chunkSize > MaxChunk)
                 break;
